@@ -1,0 +1,5 @@
+#include "driver/run.hpp"
+
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}

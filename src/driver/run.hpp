@@ -1,0 +1,13 @@
+#pragma once
+
+struct Solver;
+
+// The whole run: options, load, solve, answer. Returns the exit status.
+int run(int argc, char** argv);
+
+// Scans the arguments into the solver's option fields; returns the input
+// path or null when there is none. Misused -O ends the process.
+const char* scanOptions(Solver& solver, int argc, char** argv);
+
+void printUsage();
+void installCpuLimitHandler();

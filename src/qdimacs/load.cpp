@@ -1,0 +1,55 @@
+// Loading: every input clause enters here. Repeated literals are merged and
+// a clause holding both signs of a variable is dropped as satisfied before
+// universal reduction, so no stored clause ever holds its key's variable
+// twice. Dropped clauses still take an id, keeping ids in file order.
+
+#include "store/solver.hpp"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+} // namespace
+
+bool Solver::load(const std::string& path) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) throw FileSystemException{{"file not found"}};
+    bool result = readQdimacs(file.get());
+    file.reset();
+    return result;
+}
+
+bool Solver::addClause(uint32_t count, const Literal* literals) {
+    if (count == 0) {
+        std::cout << "Warning: ignoring empty clause in input." << std::endl;
+        return true;
+    }
+    // Literals on one variable are neighbours, since they share a position;
+    // the merge compacts them in place.
+    literalBuffer.resize(count);
+    Literal* merged = literalBuffer.data;
+    uint32_t k = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        Literal lit = literals[i];
+        if (k > 0 && var(merged[k - 1]) == var(lit)) {
+            if (merged[k - 1] == lit) continue;
+            ++nextClauseId;
+            return true;
+        }
+        merged[k++] = lit;
+    }
+    while (k > 0 && !isExistential(var(merged[k - 1])))
+        --k;
+    if (k == 0) return false;
+    Clause* c = newClause(k, merged);
+    c->id = nextClauseId++;
+    c->size = k - 1;
+    computeSignature(c);
+    return insertClause(c, merged[k - 1]);
+}

@@ -1,0 +1,240 @@
+// QDIMACS reader: one pass over a buffered byte stream, the prefix written
+// straight into order and varFlags, each clause sorted by position while it
+// is read and handed to addClause. Malformed input always ends in a
+// FileFormatException; nothing malformed reaches the store.
+//
+// Free variables (used in clauses, named in no quantifier line) belong to an
+// outermost existential block. Their number is unknown until the clauses are
+// read, so the reader reserves room for all unquantified variables in front
+// of the prefix and closes the unused gap at the end of input; shifting every
+// position by the same amount keeps the stored clauses sorted.
+
+#include "store/solver.hpp"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr size_t bufferSize = 1 << 16;
+
+class Scanner {
+  public:
+    explicit Scanner(std::FILE* file) : file(file), buffer(bufferSize) {}
+
+    int peek() {
+        if (next == end && !fill()) return EOF;
+        return static_cast<unsigned char>(buffer[next]);
+    }
+    void advance() { ++next; }
+
+    void skipBlanks() {
+        for (int ch = peek();
+             ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' || ch == '\f';
+             ch = peek())
+            advance();
+    }
+
+    // Skips white space and whole lines that start with 'c'.
+    void skipBlanksAndComments() {
+        for (;;) {
+            skipBlanks();
+            if (peek() != 'c') return;
+            skipLine();
+        }
+    }
+
+    void skipLine() {
+        for (int ch = peek(); ch != EOF; ch = peek()) {
+            advance();
+            if (ch == '\n') return;
+        }
+    }
+
+    // A maximal run of non-blank bytes; empty at end of input.
+    std::string word() {
+        skipBlanks();
+        std::string w;
+        for (int ch = peek(); ch != EOF && !isBlank(ch); ch = peek()) {
+            w.push_back(char(ch));
+            advance();
+        }
+        return w;
+    }
+
+    enum class Token { number, notNumber, end };
+
+    // A decimal integer in the 32-bit signed range, as a whole token.
+    Token number(int64_t& value) {
+        skipBlanks();
+        int ch = peek();
+        if (ch == EOF) return Token::end;
+        bool negative = false;
+        if (ch == '-' || ch == '+') {
+            negative = ch == '-';
+            advance();
+            ch = peek();
+        }
+        bool digits = false;
+        bool fits = true;
+        int64_t v = 0;
+        while (ch >= '0' && ch <= '9') {
+            digits = true;
+            v = v * 10 + (ch - '0');
+            if (v > int64_t{1} << 31) fits = false, v = int64_t{1} << 31;
+            advance();
+            ch = peek();
+        }
+        bool whole = ch == EOF || isBlank(ch);
+        while (ch != EOF && !isBlank(ch)) {
+            advance();
+            ch = peek();
+        }
+        value = negative ? -v : v;
+        if (!digits || !whole || !fits || value > INT32_MAX) return Token::notNumber;
+        return Token::number;
+    }
+
+  private:
+    static bool isBlank(int ch) {
+        return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' || ch == '\f';
+    }
+
+    bool fill() {
+        end = std::fread(buffer.data(), 1, buffer.size(), file);
+        next = 0;
+        return end > 0;
+    }
+
+    std::FILE* file;
+    std::vector<char> buffer;
+    size_t next = 0;
+    size_t end = 0;
+};
+
+[[noreturn]] void formatError(const char* message) {
+    throw FileFormatException{{message}};
+}
+
+} // namespace
+
+bool Solver::readQdimacs(std::FILE* stream) {
+    Scanner in(stream);
+    forwardSubsumed = 0;
+    totalConflicts = 0;
+
+    std::string w = in.word();
+    while (!w.empty() && w[0] == 'c') {
+        in.skipLine();
+        w = in.word();
+    }
+    if (w != "p") formatError("p header missing");
+    if (in.word() != "cnf") formatError("cnf header missing");
+    int64_t n = 0;
+    if (in.number(n) != Scanner::Token::number || n == 0)
+        formatError("bogus variable number in header");
+    setVariableCount(int32_t(n));
+    int64_t declared = 0;
+    if (in.number(declared) != Scanner::Token::number || declared <= 0)
+        formatError("bogus number of clauses in header");
+    uint32_t m = uint32_t(declared);
+    if (certificates) resolutionParents.resize(m);
+    certificate.lastIndex = lastVar;
+    sigBucketWidth = (lastVar + 1) / 32 + 1;
+
+    std::vector<uint8_t> quantified(lastVar + 1, 0);
+    uint32_t quantifiedCount = 0;
+    for (;;) {
+        in.skipBlanksAndComments();
+        int ch = in.peek();
+        if (ch != 'a' && ch != 'e' && ch != 'A' && ch != 'E') break;
+        in.advance();
+        uint32_t kind = (ch == 'e' || ch == 'E') ? 1 : 0;
+        for (;;) {
+            int64_t v = 0;
+            Scanner::Token t = in.number(v);
+            if (t == Scanner::Token::end) formatError("quantifier line not terminated by 0");
+            if (t == Scanner::Token::notNumber) formatError("non-numeric token in quantifier line");
+            if (v == 0) break;
+            if (v < 0) formatError("negative variable in quantifier line");
+            if (v > lastVar)
+                formatError("variable in quantifier line exceeds the header's variable count");
+            if (quantified[v]) formatError("variable quantified twice");
+            quantified[v] = 1;
+            ++quantifiedCount;
+            uint32_t p = lastPosition++;
+            order[p] = uint32_t(v);
+            varFlags[uint32_t(v)] = 2 * p + kind;
+            if (kind)
+                ++existentialCount;
+            else
+                ++universalCount;
+        }
+    }
+
+    // Make room for the free variables in front of the prefix.
+    uint32_t reserved = lastVar - quantifiedCount;
+    uint32_t freeCount = 0;
+    if (reserved > 0) {
+        for (uint32_t p = lastPosition; p-- > 0;) {
+            Variable v = order[p];
+            order[p + reserved] = v;
+            varFlags[v] += 2 * reserved;
+        }
+        for (uint32_t p = 0; p < reserved; ++p)
+            order[p] = 0;
+        lastPosition += reserved;
+    }
+
+    if (copyInputClauses) {
+        inputClauseCopies.resize(m);
+        lastInputClauseId = m;
+    }
+
+    uint32_t k = 0;
+    uint32_t read = 0;
+    while (read < m) {
+        in.skipBlanksAndComments();
+        int64_t x = 0;
+        Scanner::Token t = in.number(x);
+        if (t == Scanner::Token::end) formatError("not enough clauses in file");
+        if (t == Scanner::Token::notNumber) formatError("non-numeric token in clause");
+        if (x == 0) {
+            if (!addClause(k, literalBuffer.data)) return false;
+            ++read;
+            k = 0;
+            continue;
+        }
+        Variable v = var(Literal(x));
+        if (v > lastVar) formatError("variable in clause exceeds the header's variable count");
+        if (!quantified[v]) {
+            quantified[v] = 1;
+            uint32_t p = freeCount++;
+            order[p] = v;
+            varFlags[v] = 2 * p + 1;
+            ++existentialCount;
+        }
+        literalBuffer[k] = Literal(x);
+        uint32_t pos = position(v);
+        for (uint32_t j = k; j > 0 && pos < position(var(literalBuffer.data[j - 1])); --j)
+            std::swap(literalBuffer.data[j], literalBuffer.data[j - 1]);
+        ++k;
+    }
+
+    // Close the unused part of the reserved room.
+    uint32_t unused = reserved - freeCount;
+    if (unused > 0) {
+        for (uint32_t p = reserved; p < lastPosition; ++p) {
+            Variable v = order[p];
+            order[p - unused] = v;
+            varFlags[v] -= 2 * unused;
+        }
+        lastPosition -= unused;
+        for (uint32_t p = lastPosition; p < lastPosition + unused; ++p)
+            order[p] = 0;
+    }
+
+    finishInput();
+    return true;
+}

@@ -1,0 +1,112 @@
+// Existential elimination by clause distribution. Every non-tautological
+// resolvent on the pivot replaces the pivot's clauses. Resolvents enter the
+// store through insertClause like any other clause, so subsumption and the
+// short-clause check apply to them too. The pivot's own lists are never
+// touched by those insertions: no resolvent holds the pivot.
+
+#include "store/solver.hpp"
+
+#include <iostream>
+
+// Shared by elimination and expansion: the share of positions gone and the
+// clause count relative to the input.
+void Solver::printStepProgress(const char* action, Variable v) {
+    long double gone = lastPosition - existentialCount - universalCount;
+    long double a = 100.0L * gone / lastPosition;
+    long double b = static_cast<long double>(clauseCount) / lastInputClauseId * 100.0L;
+    std::cout << action << v << " (" << double(a) << "%), clauses: " << clauseCount << " ("
+              << double(b) << "%) " << std::endl;
+}
+
+void Solver::rekeyClauses(Variable v) {
+    VarRecord& own = vars[v];
+    if (occurrences(v) == own.posCount + own.negCount) return;
+    uint32_t bit = uint32_t{1} << (v / sigBucketWidth % 32);
+    for (uint32_t p = position(v) + 1; p < lastPosition; ++p) {
+        Variable x = order[p];
+        for (Literal key : {Literal(x), -Literal(x)}) {
+            Clause* prev = nullptr;
+            for (Clause* c = listHead(key); c;) {
+                Clause* next = c->next;
+                uint32_t i = 0;
+                if (c->signature & bit)
+                    while (i < c->size && var(c->literals[i]) != v)
+                        ++i;
+                if (!(c->signature & bit) || i == c->size) {
+                    prev = c;
+                    c = next;
+                    continue;
+                }
+                if (prev)
+                    prev->next = next;
+                else
+                    listHead(key) = next;
+                --listCount(key);
+                Literal removed = c->literals[i];
+                for (uint32_t j = i + 1; j < c->size; ++j)
+                    c->literals[j - 1] = c->literals[j];
+                c->literals[c->size - 1] = key;
+                computeSignature(c);
+                linkClause(c, removed);
+                c = next;
+            }
+        }
+    }
+}
+
+Clause* Solver::nextResolvent(Variable v, Clause*& posCursor, Clause*& negCursor) {
+    VarRecord& r = vars[v];
+    if (!r.posHead) {
+        for (Clause* n = r.negHead; n; n = n->next)
+            removeClauseOccurrences(n, -Literal(v));
+        return nullptr;
+    }
+    while (posCursor) {
+        if (!negCursor) {
+            removeClauseOccurrences(posCursor, Literal(v));
+            posCursor = posCursor->next;
+            negCursor = r.negHead;
+            continue;
+        }
+        Clause* n = negCursor;
+        negCursor = n->next;
+        Clause* resolvent = resolve(posCursor, n);
+        if (!posCursor->next) removeClauseOccurrences(n, -Literal(v));
+        if (!resolvent) continue;
+        resolvent->id = nextClauseId++;
+        if (certificates)
+            resolutionParents[resolvent->id] = ResolutionStep{posCursor->id, n->id, 0};
+        return resolvent;
+    }
+    return nullptr;
+}
+
+bool Solver::eliminateExistential(Variable v) {
+    if (eliminated[v]) return true;
+    if (showProgress) printStepProgress("Eliminating #", v);
+    uint32_t s0 = forwardSubsumed;
+    rekeyClauses(v);
+    Clause* posCursor = vars[v].posHead;
+    Clause* negCursor = vars[v].negHead;
+    uint32_t count = 0;
+    while (Clause* r = nextResolvent(v, posCursor, negCursor)) {
+        if (certificates) resolutionParents[r->id].pivot = v;
+        if (r->size == 0) {
+            recordConflict(r, 0);
+            releaseClause(r);
+            return false;
+        }
+        --r->size;
+        computeSignature(r);
+        ++count;
+        if (!insertClause(r, r->literals[r->size])) return false;
+    }
+    totalConflicts += count;
+    if (showProgress)
+        std::cout << count << " conflicts (" << (forwardSubsumed - s0) << " cov)." << std::endl;
+    clauseCount -= vars[v].posCount + vars[v].negCount;
+    dropKeyLists(v);
+    --existentialCount;
+    eliminated[v] = 1;
+    return propagate();
+}

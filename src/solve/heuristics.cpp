@@ -1,0 +1,206 @@
+// Decision heuristics: each one picks the position of the next variable to
+// remove, preferring the innermost block and taking an outer variable only
+// when removing it is sound there (an existential that is the innermost
+// literal of all its clauses, or a universal to be expanded). Each call is
+// linear in the positions it scans; all inputs are maintained counts.
+
+#include "store/solver.hpp"
+
+#include <cstdint>
+#include <iostream>
+#include <limits>
+
+namespace {
+
+constexpr int32_t inf = 2147483642; // a cost too large to count
+
+bool infinite(int32_t x) {
+    return x >= inf;
+}
+
+int32_t clampCost(int64_t x) {
+    return x < -2147483647 || x > 2147483641 ? inf : int32_t(x);
+}
+
+int32_t costSum(int32_t a, int32_t b) {
+    if (infinite(a) || infinite(b)) return inf;
+    return clampCost(int64_t{a} + b);
+}
+
+int32_t costProduct(int32_t a, int32_t b) {
+    if (a == 0 || b == 0) return 0;
+    if (infinite(a) || infinite(b)) return inf;
+    return clampCost(int64_t{a} * b);
+}
+
+int32_t costOf(uint32_t count) {
+    return count >= uint32_t(inf) ? inf : int32_t(count);
+}
+
+// Truncates toward zero; a product beyond 32 bits reads as the lowest value,
+// so that nothing compares below it.
+int32_t scaled(int32_t best) {
+    double d = best * 1.1;
+    if (d >= 2147483648.0 || d < -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return int32_t(d);
+}
+
+} // namespace
+
+int32_t Solver::eliminationCost(Variable x) {
+    int32_t posW = costOf(posOccurrenceWeight[x]);
+    int32_t negW = costOf(negOccurrenceWeight[x]);
+    int32_t posC = costOf(posOccurrences[x]);
+    int32_t negC = costOf(negOccurrences[x]);
+    int32_t removed = -costSum(posW, negW);
+    int32_t fromPos = costProduct(costSum(negW, -negC), posC);
+    int32_t fromNeg = costProduct(costSum(posW, -posC), negC);
+    return costSum(costSum(removed, fromPos), fromNeg);
+}
+
+int32_t Solver::expansionCost(Variable x) {
+    int32_t weight = costSum(costOf(posOccurrenceWeight[x]), costOf(negOccurrenceWeight[x]));
+    return costSum(weight, costOf(posOccurrences[x] + negOccurrences[x]));
+}
+
+int32_t Solver::variableCost(Variable x) {
+    return isExistential(x) ? eliminationCost(x) : expansionCost(x);
+}
+
+uint32_t Solver::chooseInnermost(uint32_t pos) {
+    for (uint32_t q = pos; q >= 1; --q) {
+        Variable x = order[q];
+        if (isExistential(x) && !eliminated[x]) return q;
+    }
+    return 0;
+}
+
+uint32_t Solver::chooseStackSize(uint32_t pos) {
+    if (pos == 0) return 0;
+    uint32_t best = std::numeric_limits<uint32_t>::max();
+    uint32_t bestPos = pos;
+    uint32_t b = 0;
+    for (uint32_t q = pos; q >= 1; --q) {
+        Variable x = order[q];
+        if (!isExistential(x) && (!scopeCombining || (!eliminated[x] && occurrences(x) > 0))) {
+            b = q;
+            break;
+        }
+        uint32_t occ = occurrences(x);
+        if (!eliminated[x] && occ > 0 && occ < best) {
+            best = occ;
+            bestPos = q;
+        }
+    }
+    if (b == 0) return bestPos;
+
+    // inner is the summed occurrence count of positions q + 1 to pos - 1.
+    uint32_t inner = 0;
+    for (uint32_t r = b + 1; r + 1 <= pos; ++r)
+        inner += occurrences(order[r]);
+    uint32_t best2 = best;
+    uint32_t bestPos2 = b;
+    for (uint32_t q = b; q >= 1; --q) {
+        if (q < b && q + 1 <= pos - 1) inner += occurrences(order[q + 1]);
+        Variable x = order[q];
+        uint32_t occ = occurrences(x);
+        uint32_t s = isExistential(x) ? occ : occ + inner;
+        if (occ == 0 || s >= best2) continue;
+        if (isExistential(x) ? s == keyed(x) : universalExpansion) {
+            best2 = s;
+            bestPos2 = q;
+        }
+    }
+    return best2 < best ? bestPos2 : bestPos;
+}
+
+uint32_t Solver::chooseMaxConflicts(uint32_t pos) {
+    if (pos == 0) return 0;
+    auto pairs = [this](Variable x) { return vars[x].posCount * vars[x].negCount; };
+    uint32_t best = pairs(order[pos]);
+    uint32_t bestPos = pos;
+    uint32_t b = 0;
+    for (uint32_t q = pos; q >= 1; --q) {
+        Variable x = order[q];
+        if (!isExistential(x)) {
+            b = q;
+            break;
+        }
+        uint32_t n = pairs(x);
+        if (n != 0 && n < best) {
+            best = n;
+            bestPos = q;
+        }
+    }
+    if (b == 0) return bestPos;
+    uint32_t e = b;
+    while (e >= 1 && !isExistential(order[e]))
+        --e;
+    if (e == 0) return bestPos;
+    uint32_t best2 = best;
+    uint32_t bestPos2 = e;
+    for (uint32_t q = e; q >= 1; --q) {
+        Variable x = order[q];
+        if (!isExistential(x)) continue;
+        uint32_t n = pairs(x);
+        if (n != 0 && occurrences(x) == keyed(x) && n < best2) {
+            best2 = n;
+            bestPos2 = q;
+        }
+    }
+    return best2 < best ? bestPos2 : bestPos;
+}
+
+uint32_t Solver::chooseLiteralBound(uint32_t pos) {
+    int32_t best = variableCost(order[pos]);
+    uint32_t bestPos = pos;
+    for (uint32_t q = pos; q >= 1; --q) {
+        Variable x = order[q];
+        if (!isExistential(x) && !(scopeCombining && eliminated[x])) break;
+        if (!eliminated[x]) {
+            int32_t cost = variableCost(x);
+            if (cost < best) {
+                best = cost;
+                bestPos = q;
+            }
+        }
+    }
+    if (showProgress)
+        std::cout << "Cheapest existential: " << Literal(order[bestPos]) << " (" << best * 1.1
+                  << ")" << std::endl;
+    if (universalExpansion) {
+        uint32_t p = 0;
+        for (uint32_t q = pos; q >= 1; --q) {
+            Variable x = order[q];
+            if (!isExistential(x) && !(scopeCombining && eliminated[x])) {
+                p = q;
+                break;
+            }
+        }
+        int32_t inner = 0;
+        uint32_t r0 = p + 1;
+        while (r0 < lastPosition && !(isExistential(order[r0]) && !eliminated[order[r0]]))
+            ++r0;
+        if (r0 < lastPosition) {
+            for (uint32_t r = r0; r < lastPosition; ++r) {
+                Variable x = order[r];
+                inner = costSum(inner, costOf(posOccurrenceWeight[x]));
+                inner = costSum(inner, costOf(negOccurrenceWeight[x]));
+            }
+            if (!infinite(inner)) inner = costSum(inner, inner);
+        }
+        best = scaled(best);
+        for (uint32_t q = p; q >= 1; --q) {
+            Variable x = order[q];
+            if (isExistential(x) && !(scopeCombining && eliminated[x])) break;
+            if (eliminated[x]) continue;
+            int32_t score = costSum(-variableCost(x), inner);
+            if (score < best) {
+                best = score;
+                bestPos = q;
+            }
+        }
+    }
+    if (showProgress) std::cout << "Score: " << best << std::endl;
+    return bestPos;
+}

@@ -1,0 +1,169 @@
+// The formula store: per-variable tables sized by the variable count, clause
+// records allocated through the pool, and the occurrence statistics that the
+// heuristics read in constant time. Every change to a clause keeps them exact.
+
+#include "store/solver.hpp"
+
+#include <cstdlib>
+
+Solver::Solver() {
+    literalBuffer.resize(16);
+}
+
+Solver::~Solver() {
+    auto freeList = [](Clause* c) {
+        while (c) {
+            Clause* next = c->next;
+            std::free(c);
+            c = next;
+        }
+    };
+    for (uint32_t v = 0; v < vars.capacity; ++v) {
+        freeList(vars.data[v].posHead);
+        freeList(vars.data[v].negHead);
+    }
+    for (uint32_t v = 0; v < functionClauses.capacity; ++v) {
+        freeList(functionClauses.data[v].posHead);
+        freeList(functionClauses.data[v].negHead);
+    }
+    for (uint32_t i = 0; i < inputClauseCopies.capacity; ++i)
+        std::free(inputClauseCopies.data[i]);
+    for (uint32_t v = 0; v < implications.capacity; ++v) {
+        std::free(implications.data[v].pos.entries);
+        std::free(implications.data[v].neg.entries);
+    }
+    clausePool.freeAll();
+}
+
+void Solver::setVariableCount(int32_t n) {
+    lastVar = n < 0 ? uint32_t(-int64_t{n}) : uint32_t(n);
+    uint32_t entries = lastVar + 1;
+    posOccurrences.resize(entries);
+    negOccurrences.resize(entries);
+    posOccurrenceWeight.resize(entries);
+    negOccurrenceWeight.resize(entries);
+    vars.resize(entries);
+    assignment.resize(entries);
+    varFlags.resize(entries);
+    eliminated.resize(entries);
+    if (certificates) substitution.resize(entries);
+    if (keepInputClauses) functionClauses.resize(entries);
+    uint32_t width = (lastVar + 1) / 32 + 1;
+    if (width != sigBucketWidth) {
+        sigBucketWidth = width;
+        recomputeSignatures();
+    }
+}
+
+void Solver::finishInput() {
+    loading = false;
+    lastInputClauseId = nextClauseId - 1;
+    lastInputVar = lastVar;
+}
+
+Clause* Solver::newClause(uint32_t n, const Literal* literals) {
+    size_t bytes = clauseBytes(n);
+    void* block = clausePool.get(bytes);
+    while (!block) {
+        if (!clausePool.release(10 * bytes)) throw MemoryException{{"memory exhausted"}};
+        block = clausePool.get(bytes);
+    }
+    Clause* c = static_cast<Clause*>(block);
+    c->size = n;
+    c->next = nullptr;
+    c->id = 0;
+    c->signature = 0;
+    c->signatureSize = 0;
+    for (uint32_t i = 0; i < n; ++i)
+        c->literals[i] = literals[i];
+    return c;
+}
+
+void Solver::releaseClause(Clause*& clause) {
+    void* block = clause;
+    clausePool.put(block);
+    clause = nullptr;
+}
+
+void Solver::addOccurrence(Literal lit, uint32_t length) {
+    if (lit > 0) {
+        ++posOccurrences[lit];
+        posOccurrenceWeight[lit] += length;
+    } else {
+        ++negOccurrences[-lit];
+        negOccurrenceWeight[-lit] += length;
+    }
+}
+
+void Solver::removeOccurrence(Literal lit, uint32_t length) {
+    if (lit > 0) {
+        --posOccurrences[lit];
+        posOccurrenceWeight[lit] -= length;
+    } else {
+        --negOccurrences[-lit];
+        negOccurrenceWeight[-lit] -= length;
+    }
+}
+
+void Solver::removeClauseOccurrences(const Clause* clause, Literal key) {
+    uint32_t length = clause->size + 1;
+    for (uint32_t i = 0; i < clause->size; ++i)
+        removeOccurrence(clause->literals[i], length);
+    removeOccurrence(key, length);
+}
+
+int Solver::removeLiteral(Clause* clause, Literal lit) {
+    Variable v = var(lit);
+    uint32_t n = clause->size;
+    uint32_t i = 0;
+    while (i < n && var(clause->literals[i]) != v)
+        ++i;
+    if (i == n) return 0;
+    Literal x = clause->literals[i];
+    for (uint32_t j = i + 1; j < n; ++j)
+        clause->literals[j - 1] = clause->literals[j];
+    clause->size = n - 1;
+    removeOccurrence(x, n + 1);
+    for (uint32_t j = 0; j < clause->size; ++j) {
+        Literal y = clause->literals[j];
+        if (y > 0)
+            --posOccurrenceWeight[y];
+        else
+            --negOccurrenceWeight[-y];
+    }
+    return x == lit ? 1 : -1;
+}
+
+Clause* Solver::copyClauseMapped(const Clause* clause, GrowArray<Variable>& map) {
+    Clause* copy = newClause(clause->size, clause->literals);
+    for (uint32_t i = copy->size; i-- > 0;) {
+        Literal lit = copy->literals[i];
+        Variable m = map.get(var(lit));
+        if (m == 0) break;
+        copy->literals[i] = lit > 0 ? Literal(m) : -Literal(m);
+    }
+    computeSignature(copy);
+    if (certificates) copy->id = clause->id;
+    return copy;
+}
+
+// Literals on one variable share a position and the literals are sorted by
+// position, so complementary pairs are always neighbours.
+bool Solver::isTautology(const Clause* clause) const {
+    for (uint32_t i = 1; i < clause->size; ++i)
+        if (clause->literals[i] == -clause->literals[i - 1]) return true;
+    return false;
+}
+
+Literal Solver::certificateLiteral(Literal lit) {
+    Variable v = var(lit);
+    if (isExistential(v)) {
+        int32_t f = substitution[v].function;
+        if (f == 0) return lit;
+        return lit > 0 ? f : -f;
+    }
+    if (substitution[v].origin == 0) return lit;
+    while (substitution[v].origin != 0)
+        v = substitution[v].origin;
+    return lit > 0 ? Literal(v) : -Literal(v);
+}

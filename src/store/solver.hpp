@@ -1,0 +1,209 @@
+#pragma once
+
+#include "store/clause.hpp"
+#include "store/clause_pool.hpp"
+#include "store/grow_array.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+struct VarRecord {
+    Clause* posHead;   // clauses keyed by +v
+    Clause* negHead;   // clauses keyed by -v
+    uint32_t posCount; // length of the positive list
+    uint32_t negCount; // length of the negative list
+};
+
+struct Assignment {
+    int32_t value;     // 1 true, -1 false, 0 unassigned
+    uint32_t reasonId; // id of the clause that forced it
+};
+
+struct Substitution {
+    uint32_t origin;    // variable an expansion copy was made from, else 0
+    int32_t function;   // certificate literal standing for the variable, else 0
+    int32_t expandedOn; // literal of the expanded universal false in this copy, else 0
+};
+
+struct ResolutionStep {
+    uint32_t parentA;
+    uint32_t parentB;
+    uint32_t pivot;
+};
+
+struct ImplicationEntry {
+    Literal literal;   // implied literal
+    uint32_t clauseId; // the two-literal clause it came from
+};
+
+struct ImplicationList {
+    ImplicationEntry* entries;
+    uint32_t count;
+    uint32_t capacity;
+};
+
+struct Implications {
+    ImplicationList pos; // what +v implies
+    ImplicationList neg; // what -v implies
+};
+
+// y is equivalent to x; x's variable is placed before y's.
+struct EquivalenceRecord {
+    Literal x;
+    Literal y;
+    uint32_t firstId;  // the clause in which x's variable occurs positively
+    uint32_t secondId; // the clause in which it occurs negatively
+};
+
+struct CertificateFile {
+    uint32_t lastIndex = 0; // last certificate index handed out
+    std::ofstream stream;
+};
+
+struct Solver {
+    GrowArray<VarRecord> vars;               // per variable [1, lastVar]: the two key lists
+    uint32_t clauseCount = 0;                // clauses linked in vars
+    uint32_t lastInputClauseId = 0;          // id of the last input clause
+    bool loading = true;                     // true until finishInput
+    uint32_t lastVar = 0;                    // highest variable number
+    uint32_t lastInputVar = 0;               // lastVar at finishInput
+    uint32_t lastPosition = 0;               // prefix positions handed out
+    uint32_t existentialCount = 0;           // existentials not yet eliminated
+    uint32_t universalCount = 0;             // universals not yet eliminated
+    uint32_t sigBucketWidth = 1;             // variables per signature bit
+    GrowArray<uint32_t> posOccurrences;      // per variable: clauses containing +v
+    GrowArray<uint32_t> negOccurrences;      // per variable: clauses containing -v
+    GrowArray<uint32_t> posOccurrenceWeight; // per variable: summed lengths of those clauses
+    GrowArray<uint32_t> negOccurrenceWeight;
+    std::vector<Literal> trail; // assigned literals, newest last
+    std::vector<EquivalenceRecord> pendingEquivalences;
+    GrowArray<Implications> implications; // per variable: two-literal implications
+    GrowArray<Assignment> assignment;     // per variable
+    GrowArray<uint32_t> varFlags;         // per variable: bit 0 existential, position above it
+    GrowArray<uint32_t> order;            // position -> variable [0, lastPosition)
+    GrowArray<uint8_t> eliminated;        // per variable: 1 once removed
+    GrowArray<Substitution> substitution; // per variable, certificates only
+    uint32_t constantTrueLiteral = 0;
+    GrowArray<VarRecord> functionClauses; // clause lists moved out for the certificate
+    uint32_t nextClauseId = 0;
+    CertificateFile certificate;
+    GrowArray<ResolutionStep> resolutionParents; // per clause id
+    GrowArray<Clause*> inputClauseCopies;        // per input clause id: full copy, key last
+    GrowArray<Literal> literalBuffer;            // scratch for building clauses
+    ClausePool clausePool{false};
+    bool consistent = true; // false once the formula is known to be false
+    uint32_t forwardSubsumed = 0;
+    uint32_t backwardSubsumed = 0;
+    uint32_t totalConflicts = 0;
+    uint32_t fixedTautologies = 0;
+
+    bool showProgress = false;
+    bool maxConflictsHeuristic = false;
+    bool literalBoundHeuristic = false;
+    bool innermostHeuristic = false;
+    bool universalExpansion = false;
+    bool expandUniversalsFirst = false;
+    bool keepInputClauses = false;
+    bool copyInputClauses = false;
+    bool dumpFormula = false;
+    bool scopeCombining = false;
+    std::string certificateFileName;
+    std::string dumpFileName;
+    bool certificates = false;
+    std::vector<int32_t> eliminationOrder;
+
+    Solver();
+    Solver(const Solver&) = delete;
+    Solver& operator=(const Solver&) = delete;
+    ~Solver();
+
+    static const char* version() { return "karvona 2.01 (compiled Oct 30 2010)"; }
+    static const char* versionNumber() { return "2.01"; }
+    static const char* compileDate() { return "Oct 30 2010"; }
+
+    bool isExistential(Variable v) const { return varFlags.get(v) & 1; }
+    uint32_t position(Variable v) const { return varFlags.get(v) >> 1; }
+    uint32_t occurrences(Variable v) const { return posOccurrences.get(v) + negOccurrences.get(v); }
+    uint32_t keyed(Variable v) const {
+        VarRecord r = vars.get(v);
+        return r.posCount + r.negCount;
+    }
+    Clause*& listHead(Literal key) { return key > 0 ? vars[key].posHead : vars[-key].negHead; }
+    uint32_t& listCount(Literal key) { return key > 0 ? vars[key].posCount : vars[-key].negCount; }
+
+    // Store operations, store/solver.cpp.
+    void setVariableCount(int32_t n);
+    void finishInput();
+    Clause* newClause(uint32_t n, const Literal* literals);
+    void releaseClause(Clause*& clause);
+    void addOccurrence(Literal lit, uint32_t length);
+    void removeOccurrence(Literal lit, uint32_t length);
+    void removeClauseOccurrences(const Clause* clause, Literal key);
+    int removeLiteral(Clause* clause, Literal lit);
+    Clause* copyClauseMapped(const Clause* clause, GrowArray<Variable>& map);
+    bool isTautology(const Clause* clause) const;
+    Literal certificateLiteral(Literal lit);
+
+    // Clause index, store/clause_index.cpp.
+    void computeSignature(Clause* clause) const;
+    void recomputeSignatures();
+    void linkClause(Clause* clause, Literal key);
+    Clause* findSubsumer(Literal key, const Clause* c);
+    uint32_t removeSubsumed(Literal key, const Clause* c);
+    void deleteClause(Clause* prev, Clause* d, Literal key);
+    void dropKeyLists(Variable v);
+
+    // Reading and loading, qdimacs/reader.cpp and qdimacs/load.cpp.
+    bool load(const std::string& path);
+    bool readQdimacs(std::FILE* stream);
+    bool addClause(uint32_t count, const Literal* literals);
+
+    // Formula writer, qdimacs/writer.cpp.
+    void writeQdimacs(std::ostream& out);
+    void writeDump(uint32_t number);
+
+    // Solve loop, solve/solve.cpp.
+    bool solve();
+    bool eliminable(Variable v);
+
+    // Decision heuristics, solve/heuristics.cpp.
+    uint32_t chooseInnermost(uint32_t pos);
+    uint32_t chooseStackSize(uint32_t pos);
+    uint32_t chooseMaxConflicts(uint32_t pos);
+    uint32_t chooseLiteralBound(uint32_t pos);
+    int32_t eliminationCost(Variable x);
+    int32_t expansionCost(Variable x);
+    int32_t variableCost(Variable x);
+
+    // Propagation, solve/propagate.cpp.
+    bool propagate();
+    bool assign(Variable v, int32_t value, uint32_t reason);
+    bool checkShortClause(Clause* clause, Literal key);
+    void recordImplication(const Clause* clause, Literal key);
+    bool eliminatePureLiterals();
+    bool propagateUnits();
+    bool processEquivalences();
+    bool substituteEquivalence(EquivalenceRecord record);
+
+    // Clause insertion and resolution, solve/insert.cpp.
+    bool insertClause(Clause* clause, Literal key);
+    Clause* resolve(const Clause* p, const Clause* n);
+    void reduceUniversals(Clause* clause);
+
+    // Existential elimination, solve/eliminate.cpp.
+    bool eliminateExistential(Variable v);
+    void rekeyClauses(Variable v);
+    Clause* nextResolvent(Variable v, Clause*& posCursor, Clause*& negCursor);
+    void printStepProgress(const char* action, Variable v);
+
+    // Universal expansion, solve/expand.cpp.
+    bool expandUniversal(Variable u);
+
+    // Conflicts, solve/conflict.cpp.
+    void recordConflict(Clause* clause, Literal literal);
+    void printStatistics();
+};
