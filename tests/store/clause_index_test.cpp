@@ -1,0 +1,107 @@
+#include "store/solver.hpp"
+#include "support/formulas.hpp"
+#include "support/store_checks.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Literals = std::vector<std::vector<Literal>>;
+
+class ClauseIndex : public testing::Test {
+  protected:
+    void SetUp() override { declarePrefix(s, "eeeee"); }
+
+    // Asks findSubsumer about a transient clause under key.
+    Clause* subsumerOf(std::initializer_list<Literal> literals, Literal key) {
+        Clause* c = makeClause(s, literals);
+        Clause* found = s.findSubsumer(key, c);
+        s.releaseClause(c);
+        return found;
+    }
+
+    Solver s;
+};
+
+} // namespace
+
+TEST_F(ClauseIndex, FindSubsumerReturnsDuplicateOrShorterSubsetButNeverLongerClause) {
+    EXPECT_EQ(subsumerOf({1, 2}, 5), nullptr);
+    Clause* d1 = linkNew(s, {1, 2, 3}, 5);
+    Clause* d2 = linkNew(s, {1, -4}, 5);
+
+    EXPECT_EQ(subsumerOf({1, 2}, 5), nullptr);
+    EXPECT_EQ(subsumerOf({1, 2, 3}, 5), d1);
+    EXPECT_EQ(subsumerOf({1, 2, 3, 4}, 5), d1);
+    EXPECT_EQ(subsumerOf({1, 3, -4}, 5), d2);
+    EXPECT_EQ(subsumerOf({-1, 2, 3}, 5), nullptr);
+    EXPECT_EQ(subsumerOf({1, 2, 3}, -5), nullptr);
+
+    // A clause that is its key alone subsumes everything under that key.
+    Clause* unit = linkNew(s, {}, 4);
+    EXPECT_EQ(subsumerOf({1, 2, 3}, 4), unit);
+    EXPECT_EQ(subsumerOf({}, 4), unit);
+    EXPECT_EQ(subsumerOf({1}, -4), nullptr);
+    EXPECT_TRUE(storeIsConsistent(s));
+}
+
+TEST_F(ClauseIndex, RemoveSubsumedDeletesDuplicatesAndLongerSupersetsOnly) {
+    linkNew(s, {1}, 5);
+    linkNew(s, {1, 2, 4}, 5);
+    linkNew(s, {1, -2, 4}, 5);
+    linkNew(s, {1, 2}, 5);
+    linkNew(s, {1, 2}, -5);
+    Clause* self = linkNew(s, {1, 2}, 5);
+
+    EXPECT_EQ(s.removeSubsumed(5, self), 2u);
+    EXPECT_EQ(keyList(s, 5), (Literals{{1, 2}, {1, -2, 4}, {1}}));
+    EXPECT_EQ(keyList(s, -5), (Literals{{1, 2}}));
+    EXPECT_EQ(s.clauseCount, 4u);
+    EXPECT_TRUE(storeIsConsistent(s));
+
+    Clause* unit = linkNew(s, {}, 5);
+    EXPECT_EQ(s.removeSubsumed(5, unit), 3u);
+    EXPECT_EQ(keyList(s, 5), (Literals{{}}));
+    EXPECT_EQ(s.clauseCount, 2u);
+    EXPECT_TRUE(storeIsConsistent(s));
+}
+
+// removeLiteral leaves the signature as it was; the extra bit may hide a
+// subsumption but must never invent one.
+TEST_F(ClauseIndex, StaleSignatureAfterRemoveLiteralNeverFakesSubsumption) {
+    Clause* d = linkNew(s, {1, 2, 3}, 5);
+    ASSERT_EQ(s.removeLiteral(d, 2), 1);
+    --s.posOccurrenceWeight[5]; // the caller accounts for the key
+    EXPECT_TRUE(storeIsConsistent(s));
+
+    EXPECT_EQ(subsumerOf({1, 3}, 5), d);
+    EXPECT_EQ(subsumerOf({1, 2, 3}, 5), d);
+    EXPECT_EQ(subsumerOf({1, 2}, 5), nullptr);
+    Clause* c = makeClause(s, {1, 2});
+    EXPECT_EQ(s.removeSubsumed(5, c), 0u);
+    s.releaseClause(c);
+
+    c = makeClause(s, {3});
+    EXPECT_EQ(s.removeSubsumed(5, c), 1u);
+    s.releaseClause(c);
+    EXPECT_EQ(s.clauseCount, 0u);
+    EXPECT_TRUE(storeIsConsistent(s));
+}
+
+TEST_F(ClauseIndex, DeleteClauseUnlinksFromMiddleOrHeadAndDropsItsOccurrences) {
+    linkNew(s, {1, 2}, 5);
+    Clause* middle = linkNew(s, {1, 3}, 5);
+    Clause* head = linkNew(s, {2, -3}, 5);
+
+    s.deleteClause(head, middle, 5);
+    EXPECT_EQ(keyList(s, 5), (Literals{{2, -3}, {1, 2}}));
+    EXPECT_EQ(s.posOccurrences[3], 0u);
+    EXPECT_TRUE(storeIsConsistent(s));
+
+    s.deleteClause(nullptr, head, 5);
+    EXPECT_EQ(keyList(s, 5), (Literals{{1, 2}}));
+    EXPECT_EQ(s.negOccurrences[3], 0u);
+    EXPECT_EQ(s.posOccurrenceWeight[5], 3u);
+    EXPECT_EQ(s.clauseCount, 1u);
+    EXPECT_TRUE(storeIsConsistent(s));
+}

@@ -1,0 +1,90 @@
+#include "store/grow_array.hpp"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Record {
+    uint32_t a;
+    void* b;
+};
+
+// Leaves freed memory full of ones, so that memory handed out again without
+// zero-filling shows up as non-zero elements.
+void dirtyHeap() {
+    for (uint32_t n = 1; n <= 64; n *= 2) {
+        GrowArray<uint32_t> dirty;
+        dirty.resize(n);
+        std::memset(dirty.data, 0xff, n * sizeof(uint32_t));
+    }
+}
+
+} // namespace
+
+TEST(GrowArray, IndexPastEndDoublesFromOneAndZeroFills) {
+    dirtyHeap();
+    GrowArray<uint32_t> a;
+    a[0] = 7;
+    EXPECT_EQ(a.capacity, 1u);
+    a[3] = 9;
+    EXPECT_EQ(a.capacity, 4u);
+    a[4];
+    EXPECT_EQ(a.capacity, 8u);
+    a[20];
+    EXPECT_EQ(a.capacity, 32u);
+    EXPECT_EQ(a[0], 7u);
+    EXPECT_EQ(a[3], 9u);
+    for (uint32_t i : {1u, 2u, 4u, 5u, 7u, 8u, 31u})
+        EXPECT_EQ(a[i], 0u) << "element " << i;
+
+    GrowArray<Record> records;
+    Record& r = records[5];
+    EXPECT_EQ(r.a, 0u);
+    EXPECT_EQ(r.b, nullptr);
+}
+
+TEST(GrowArray, GetPastEndReadsZeroWithoutGrowing) {
+    GrowArray<uint32_t> a;
+    a[1] = 3;
+    EXPECT_EQ(a.get(1), 3u);
+    EXPECT_EQ(a.get(1000), 0u);
+    EXPECT_EQ(a.capacity, 2u);
+}
+
+TEST(GrowArray, ResizeOnlyGrowsToExactCountOrEmpties) {
+    dirtyHeap();
+    GrowArray<uint32_t> a;
+    a[15] = 4;
+    ASSERT_EQ(a.capacity, 16u);
+    a.resize(10);
+    EXPECT_EQ(a.capacity, 16u);
+    EXPECT_EQ(a[15], 4u);
+    a.resize(20);
+    EXPECT_EQ(a.capacity, 20u);
+    EXPECT_EQ(a[15], 4u);
+    for (uint32_t i = 16; i < 20; ++i)
+        EXPECT_EQ(a[i], 0u) << "element " << i;
+    a[20];
+    EXPECT_EQ(a.capacity, 40u);
+    a.resize(0);
+    EXPECT_EQ(a.capacity, 0u);
+    EXPECT_EQ(a.data, nullptr);
+}
+
+// Doubling a 32-bit capacity past 2^31 would wrap to 0 and never end.
+TEST(GrowArray, HugeIndexRaisesMemoryExhausted) {
+    GrowArray<uint8_t> a;
+    a[3] = 1;
+    for (uint32_t i : {uint32_t{1} << 31, (uint32_t{1} << 31) + 1, UINT32_MAX}) {
+        try {
+            a[i];
+            ADD_FAILURE() << "index " << i << " did not throw";
+        } catch (const MemoryException& e) {
+            EXPECT_STREQ(e.message, "memory exhausted");
+        }
+    }
+    EXPECT_THROW(a.resize(UINT32_MAX), MemoryException);
+    EXPECT_EQ(a.capacity, 4u);
+    EXPECT_EQ(a[3], 1u);
+}

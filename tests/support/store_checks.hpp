@@ -1,0 +1,12 @@
+#pragma once
+
+#include "store/solver.hpp"
+
+#include <gtest/gtest.h>
+
+// Recounts everything the store maintains incrementally from the key lists:
+// list lengths, clauseCount, occurrence counts and weights. Also checks the
+// shape of every linked clause: stored literals strictly ascending by
+// position, the key existential and inner to all of them, and a signature
+// covering every stored literal (a stale one may hold extra bits).
+testing::AssertionResult storeIsConsistent(const Solver& solver);
