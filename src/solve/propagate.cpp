@@ -1,10 +1,19 @@
-// The short-clause check that every new or shortened clause passes: a unit
-// assigns its literal, and a two-literal clause is remembered as an
-// implication, from which equivalences are found.
+// Propagation between eliminations: pure literals, unit propagation and the
+// substitution of detected equivalences, each one ordered pass rather than a
+// fixpoint. Also the short-clause check that every new or shortened clause
+// passes: a unit assigns its literal, and a two-literal clause is remembered
+// as an implication, from which equivalences are found.
+//
+// A clause is keyed by its innermost literal, so a clause that holds v is
+// listed under v or under a variable placed after v: the sweeps visit only
+// those lists, skip clauses by signature, and stop once v occurs nowhere else.
 
 #include "store/solver.hpp"
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -30,10 +39,6 @@ const ImplicationEntry* find(const ImplicationList& list, Literal lit) {
 }
 
 } // namespace
-
-bool Solver::propagate() {
-    return true;
-}
 
 bool Solver::assign(Variable v, int32_t value, uint32_t reason) {
     Assignment& a = assignment[v];
@@ -71,4 +76,130 @@ void Solver::recordImplication(const Clause* clause, Literal key) {
         else
             pendingEquivalences.push_back(EquivalenceRecord{-a, b, k, clause->id});
     }
+}
+
+bool Solver::propagate() {
+    eliminatePureLiterals();
+    return propagateUnits() && processEquivalences();
+}
+
+bool Solver::eliminatePureLiterals() {
+    for (uint32_t p = 0; p < lastPosition; ++p) {
+        Variable v = order[p];
+        if (eliminated[v] || occurrences(v) == 0 || !isExistential(v)) continue;
+        if (posOccurrences[v] != 0 && negOccurrences[v] != 0) continue;
+        Literal l = posOccurrences[v] != 0 ? Literal(v) : -Literal(v);
+        while (Clause* c = listHead(l))
+            deleteClause(nullptr, c, l);
+        uint32_t bit = uint32_t{1} << (v / sigBucketWidth % 32);
+        for (uint32_t q = p + 1; q < lastPosition && occurrences(v) > 0; ++q) {
+            Variable x = order[q];
+            if (eliminated[x]) continue;
+            for (Literal key : {Literal(x), -Literal(x)}) {
+                Clause* prev = nullptr;
+                for (Clause* c = listHead(key); c;) {
+                    Clause* next = c->next;
+                    bool holds = false;
+                    if (c->signature & bit)
+                        for (uint32_t i = 0; i < c->size && !holds; ++i)
+                            holds = var(c->literals[i]) == v;
+                    if (holds)
+                        deleteClause(prev, c, key);
+                    else
+                        prev = c;
+                    c = next;
+                }
+            }
+        }
+        dropKeyLists(v);
+        eliminated[v] = 1;
+        --existentialCount;
+    }
+    return true;
+}
+
+bool Solver::propagateUnits() {
+    while (!trail.empty()) {
+        Literal l = trail.back();
+        trail.pop_back();
+        Variable v = var(l);
+        if (occurrences(v) == 0) continue;
+        // The unit clause itself justifies every deletion below; without it
+        // the literal is not known to hold in the current formula.
+        Clause* unit = listHead(l);
+        while (unit && unit->size != 0)
+            unit = unit->next;
+        if (!unit) continue;
+        Clause* prev = nullptr;
+        for (Clause* c = listHead(l); c;) {
+            Clause* next = c->next;
+            if (c == unit)
+                prev = c;
+            else
+                deleteClause(prev, c, l);
+            c = next;
+        }
+        uint32_t bit = uint32_t{1} << (v / sigBucketWidth % 32);
+        for (uint32_t q = position(v) + 1; q < lastPosition && occurrences(v) != keyed(v); ++q) {
+            Variable x = order[q];
+            for (Literal key : {Literal(x), -Literal(x)}) {
+                Clause* before = nullptr;
+                for (Clause* c = listHead(key); c;) {
+                    Clause* next = c->next;
+                    int removed = (c->signature & bit) ? removeLiteral(c, l) : 0;
+                    if (removed == 0) {
+                        before = c;
+                        c = next;
+                        continue;
+                    }
+                    --(key > 0 ? posOccurrenceWeight[x] : negOccurrenceWeight[x]);
+                    if (removed > 0) {
+                        deleteClause(before, c, key);
+                    } else {
+                        if (certificates) {
+                            uint32_t id = nextClauseId++;
+                            resolutionParents[id] =
+                                ResolutionStep{assignment[v].reasonId, c->id, v};
+                            c->id = id;
+                        }
+                        if (!checkShortClause(c, key)) return false;
+                        before = c;
+                    }
+                    c = next;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// Innermost y first; among equal positions the record found first. Records
+// found while substituting join the same queue.
+bool Solver::processEquivalences() {
+    struct Entry {
+        uint32_t position;
+        uint64_t sequence;
+        EquivalenceRecord record;
+        bool operator<(const Entry& o) const {
+            return position != o.position ? position < o.position : sequence > o.sequence;
+        }
+    };
+    std::vector<Entry> queue;
+    uint64_t sequence = 0;
+    auto takePending = [&] {
+        for (const EquivalenceRecord& r : pendingEquivalences) {
+            queue.push_back(Entry{position(var(r.y)), sequence++, r});
+            std::push_heap(queue.begin(), queue.end());
+        }
+        pendingEquivalences.clear();
+    };
+    takePending();
+    while (!queue.empty()) {
+        std::pop_heap(queue.begin(), queue.end());
+        EquivalenceRecord record = queue.back().record;
+        queue.pop_back();
+        if (!substituteEquivalence(record)) return false;
+        takePending();
+    }
+    return true;
 }
