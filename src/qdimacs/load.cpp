@@ -22,6 +22,7 @@ bool Solver::load(const std::string& path) {
     if (!file) throw FileSystemException{{"file not found"}};
     bool result = readQdimacs(file.get());
     file.reset();
+    if (!result && certificates) finishCertificate();
     return result;
 }
 
@@ -46,7 +47,16 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
     }
     while (k > 0 && !isExistential(var(merged[k - 1])))
         --k;
-    if (k == 0) return false;
+    if (k == 0) {
+        // The refutation is this input clause itself, under its own number.
+        if (certificates) {
+            Clause* empty = newClause(0, nullptr);
+            empty->id = nextClauseId;
+            writeRefutation(empty);
+            releaseClause(empty);
+        }
+        return false;
+    }
     Clause* c = newClause(k, merged);
     c->id = nextClauseId++;
     c->size = k - 1;

@@ -11,10 +11,23 @@ void Solver::printStatistics() {
               << backwardSubsumed << " forward cov.)" << std::endl;
 }
 
-void Solver::recordConflict(Clause* /*clause*/, Literal literal) {
+void Solver::recordConflict(Clause* clause, Literal literal) {
     if (showProgress) {
         std::cout << "Shortcut on #" << var(literal) << std::endl;
         printStatistics();
+    }
+    if (certificates) {
+        if (literal != 0) {
+            // The unit against the reason of the opposite value: an empty clause.
+            Clause* empty = newClause(0, nullptr);
+            empty->id = loading ? lastInputClauseId + 1 : nextClauseId++;
+            Variable v = var(literal);
+            resolutionParents[empty->id] = ResolutionStep{clause->id, assignment[v].reasonId, v};
+            writeRefutation(empty);
+            releaseClause(empty);
+        } else {
+            writeRefutation(clause);
+        }
     }
     consistent = false;
 }

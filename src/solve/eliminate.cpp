@@ -105,6 +105,7 @@ bool Solver::eliminateExistential(Variable v) {
     if (showProgress)
         std::cout << count << " conflicts (" << (forwardSubsumed - s0) << " cov)." << std::endl;
     clauseCount -= vars[v].posCount + vars[v].negCount;
+    if (certificates) defineFunction(v);
     dropKeyLists(v);
     --existentialCount;
     eliminated[v] = 1;

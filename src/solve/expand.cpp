@@ -39,6 +39,10 @@ bool Solver::expandUniversal(Variable u) {
             uint32_t q = lastPosition++;
             order[q] = copy;
             varFlags[copy] = 2 * q + kind;
+            if (keepInputClauses) {
+                Literal falseHere = map == &mapTrue ? -Literal(u) : Literal(u);
+                substitution[copy] = Substitution{x, Literal(certificate.nextIndex()), falseHere};
+            }
         }
         if (kind)
             existentialCount += 2;
@@ -66,6 +70,18 @@ bool Solver::expandUniversal(Variable u) {
                 if (copyFalse && !insertClause(copyFalse, keyFalse)) return false;
             }
         }
+        if (keepInputClauses && isExistential(x)) {
+            // x is x+ where u holds and x- where it does not.
+            Literal pt = Literal(mapTrue[x]);
+            Literal pf = Literal(mapFalse[x]);
+            Literal lu = Literal(u);
+            putDefiningClause(-Literal(x), {-lu, pt}, 0);
+            putDefiningClause(-Literal(x), {lu, pf}, 0);
+            putDefiningClause(Literal(x), {-lu, -pt}, 0);
+            putDefiningClause(Literal(x), {lu, -pf}, 0);
+            defineFunction(x);
+            dropKeyLists(x);
+        }
         eliminated[x] = 1;
         if (isExistential(x))
             --existentialCount;
@@ -78,5 +94,6 @@ bool Solver::expandUniversal(Variable u) {
                   << " new clauses (" << (forwardSubsumed - f0) << " cov.)" << std::endl;
     --universalCount;
     eliminated[u] = 1;
+    ++expansionCount;
     return propagate();
 }

@@ -111,6 +111,10 @@ bool Solver::eliminatePureLiterals() {
                 }
             }
         }
+        if (certificates) {
+            putDefiningClause(l, {}, 0);
+            defineFunction(v);
+        }
         dropKeyLists(v);
         eliminated[v] = 1;
         --existentialCount;

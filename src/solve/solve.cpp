@@ -5,16 +5,37 @@
 
 #include "store/solver.hpp"
 
+#include <algorithm>
 #include <iostream>
+#include <vector>
 
 // Clause distribution on an existential is sound when no universal that still
 // occurs is placed after it, or when it is the innermost literal of every
 // clause it occurs in (its clauses then share no variable inner to it).
+//
+// With certificates, a refutation over copies is replayed over the input
+// clauses, where the two copies of an expanded universal's scope become one
+// again. Resolving on a variable outside that scope while its clauses may
+// still hold copies from it would then meet both signs of the universal, so
+// such a step waits until those copies are gone. The innermost variable is
+// always safe: copies are placed after everything that existed before them.
 bool Solver::eliminable(Variable v) {
     if (occurrences(v) == keyed(v)) return true;
+    std::vector<Variable> scopes; // universals whose copies v belongs to
+    if (certificates && expansionCount > 0)
+        for (Variable x = v; x > lastInputVar && substitution[x].origin != 0;
+             x = substitution[x].origin)
+            scopes.push_back(var(substitution[x].expandedOn));
     for (uint32_t p = position(v) + 1; p < lastPosition; ++p) {
         Variable x = order[p];
-        if (!isExistential(x) && !eliminated[x] && occurrences(x) > 0) return false;
+        if (occurrences(x) == 0 || eliminated[x]) continue;
+        if (!isExistential(x)) return false;
+        if (!certificates || expansionCount == 0) continue;
+        for (Variable y = x; y > lastInputVar && substitution[y].origin != 0;
+             y = substitution[y].origin) {
+            Variable u = var(substitution[y].expandedOn);
+            if (std::find(scopes.begin(), scopes.end(), u) == scopes.end()) return false;
+        }
     }
     return true;
 }
@@ -42,6 +63,13 @@ bool Solver::solve() {
         if (showProgress) std::cout << "Invalid known after load." << std::endl;
         return false;
     }
+    if (certificates) startCertificate();
+    bool answer = walkPrefix();
+    if (certificates) finishCertificate();
+    return answer;
+}
+
+bool Solver::walkPrefix() {
     uint32_t pos = lastPosition;
     if (!propagate()) return false;
     if (dumpFormula) writeDump(0);
@@ -57,6 +85,7 @@ bool Solver::solve() {
         if (!isExistential(v) && (vars[v].posHead || vars[v].negHead)) {
             if (showProgress)
                 std::cout << "Found constraints on universal #" << Literal(v) << std::endl;
+            if (certificates) writeRefutation(vars[v].posHead ? vars[v].posHead : vars[v].negHead);
             return false;
         }
 
@@ -90,6 +119,10 @@ bool Solver::solve() {
                 : maxConflictsHeuristic ? chooseMaxConflicts(pos)
                 : innermostHeuristic    ? chooseInnermost(pos)
                                         : chooseStackSize(pos);
+            // The heuristics never pick an unsound outer variable, but they
+            // do not know the replay rule for certificates.
+            if (certificates && c != pos && isExistential(order[c]) && !eliminable(order[c]))
+                c = pos;
         }
 
         Variable w = order[c];
@@ -108,5 +141,6 @@ bool Solver::solve() {
     }
 
     if (showProgress) printStatistics();
+    if (certificates) writeConclusion(true);
     return true;
 }

@@ -134,5 +134,11 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
             deleteClause(nullptr, c, key);
     --existentialCount;
     eliminated[w] = 1;
+    if (keepInputClauses) {
+        putDefiningClause(y, {-x}, record.secondId);
+        putDefiningClause(-y, {x}, record.firstId);
+        defineFunction(w);
+        dropKeyLists(w);
+    }
     return true;
 }

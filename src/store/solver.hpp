@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct VarRecord {
@@ -59,9 +61,20 @@ struct EquivalenceRecord {
     uint32_t secondId; // the clause in which it occurs negatively
 };
 
+// The certificate is written to a temporary file and renamed when complete,
+// so a file under the final name is always a finished certificate.
 struct CertificateFile {
     uint32_t lastIndex = 0; // last certificate index handed out
     std::ofstream stream;
+
+    void open(const std::string& path);
+    void close();
+    uint32_t nextIndex() { return ++lastIndex; }
+    void defineAnd(uint32_t k, const Literal* operands, uint32_t count);
+    void defineIte(uint32_t k, Literal c, Literal t, Literal e);
+    void writeStep(uint32_t i, uint32_t a, uint32_t b);
+    void writeValid(const std::vector<std::pair<uint32_t, Literal>>& pairs);
+    void writeInvalid(uint32_t n);
 };
 
 struct Solver {
@@ -100,6 +113,7 @@ struct Solver {
     uint32_t backwardSubsumed = 0;
     uint32_t totalConflicts = 0;
     uint32_t fixedTautologies = 0;
+    uint32_t expansionCount = 0; // universals expanded into copies
 
     bool showProgress = false;
     bool maxConflictsHeuristic = false;
@@ -168,6 +182,7 @@ struct Solver {
 
     // Solve loop, solve/solve.cpp.
     bool solve();
+    bool walkPrefix();
     bool eliminable(Variable v);
 
     // Decision heuristics, solve/heuristics.cpp.
@@ -206,4 +221,25 @@ struct Solver {
     // Conflicts, solve/conflict.cpp.
     void recordConflict(Clause* clause, Literal literal);
     void printStatistics();
+
+    // Certificate file, certificate/certificate_file.cpp.
+    void startCertificate();
+    void finishCertificate();
+
+    // Resolution trace and refutation, certificate/trace.cpp.
+    void writeRefutation(const Clause* finalClause);
+    void collectRequiredSteps(uint32_t finalId, GrowArray<ResolutionStep>& requiredSteps);
+    void removeTautologies(uint32_t finalId, GrowArray<ResolutionStep>& requiredSteps);
+    Clause* resolveOnPivot(const Clause* a, const Clause* b, Variable pivot);
+    bool isTautologicalResolvent(const Clause* a, const Clause* b, Variable pivot) const;
+    Variable rootVariable(Variable v);
+    uint32_t writeResolutionSteps(GrowArray<ResolutionStep>& requiredSteps, uint32_t finalId);
+
+    // Function output, certificate/functions.cpp.
+    Literal defineDnf(const Clause* list);
+    Literal constantTrue();
+    void defineFunction(Variable v);
+    void completeFunctions();
+    void writeConclusion(bool valid, uint32_t finalNumber = 0);
+    void putDefiningClause(Literal key, std::initializer_list<Literal> stored, uint32_t id);
 };
