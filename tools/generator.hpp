@@ -1,0 +1,31 @@
+#pragma once
+
+#include "formula.hpp"
+#include "random.hpp"
+
+// Random small QBFs aimed at the solver's special cases: unit and
+// two-literal clauses, equivalence pairs (a | b, -a | -b), pure literals,
+// repeated and complementary literals, free variables, empty clauses,
+// variables declared but unused, and up to six alternating blocks.
+struct GeneratorSettings {
+    uint32_t minVariables = 1; // variables that may occur in clauses
+    uint32_t maxVariables = 12;
+    uint32_t maxBlocks = 6;
+    uint32_t minDensity = 3; // tenths of a clause (or equivalence pair) per variable
+    uint32_t maxDensity = 14;
+    bool emptyClauses = true; // lone 0 lines, which karvona ignores
+};
+
+GeneratorSettings tinySettings();  // at most 12 variables: brute force decides them
+GeneratorSettings largeSettings(); // 20 to 40 variables: only depqbf decides them
+
+Formula generateFormula(uint64_t seed, const GeneratorSettings& settings);
+
+// An order for -O: half of the time the blocks from the innermost outwards,
+// each shuffled, then the free variables, an order that eliminates
+// soundly even when taken as given; otherwise any permutation of a subset of
+// the declared numbers, which karvona must vet (eliminating an existential
+// while a universal inside it still occurs is not equivalence-preserving).
+// Either may be cut short and have numbers mixed in that no variable will
+// ever have, even after expansions (karvona warns and drops those).
+std::vector<int32_t> randomEliminationOrder(const Formula& formula, Random& random);

@@ -1,0 +1,50 @@
+// karvona-gen: prints one generated formula.
+
+#include "generator.hpp"
+
+#include <cstdlib>
+#include <iostream>
+#include <string_view>
+
+int main(int argc, char** argv) {
+    uint64_t seed = 0;
+    bool seedGiven = false;
+    GeneratorSettings settings = tinySettings();
+    Text text = Text::decorated;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        bool value = i + 1 < argc;
+        if (arg == "--large") {
+            settings = largeSettings();
+        } else if (arg == "--depqbf") {
+            text = Text::depqbf;
+        } else if (arg == "--canonical") {
+            text = Text::canonical;
+        } else if (arg == "--no-empty-clauses") {
+            settings.emptyClauses = false;
+        } else if (arg == "--vars" && i + 2 < argc) {
+            settings.minVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+            settings.maxVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+        } else if (arg == "--blocks" && value) {
+            settings.maxBlocks = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+        } else if (arg[0] != '-' && !seedGiven) {
+            seed = std::strtoull(argv[i], nullptr, 10);
+            seedGiven = true;
+        } else {
+            seedGiven = false;
+            break;
+        }
+    }
+    if (!seedGiven || settings.minVariables < 1 || settings.minVariables > settings.maxVariables ||
+        settings.maxBlocks < 1) {
+        std::cout << "usage: karvona-gen SEED [--large] [--vars MIN MAX] [--blocks MAX]\n"
+                     "                   [--no-empty-clauses] [--canonical | --depqbf]\n"
+                     "Prints the formula of SEED. --large: 20-40 variables (default 1-12).\n"
+                     "--canonical: plain layout; --depqbf: also without empty clauses,\n"
+                     "which depqbf would read as false.\n";
+        return 2;
+    }
+    Formula formula = generateFormula(seed, settings);
+    std::cout << writeQdimacs(formula, text, streamSeed(seed, 1));
+    return 0;
+}
