@@ -1,0 +1,126 @@
+// Benchmark mode: karvona on every instance of a manifest under a CPU limit.
+// A wrong answer or a crash fails; reaching a limit is only reported, since
+// the limit is there to keep the run short, not to judge speed.
+
+#include "differential.hpp"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+namespace {
+
+struct Instance {
+    std::string path; // relative to the benchmark directory
+    bool expected = false;
+};
+
+std::vector<std::string> splitTabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '\t'))
+        fields.push_back(field);
+    return fields;
+}
+
+bool readManifest(const std::string& directory, std::vector<Instance>& instances) {
+    std::ifstream in(directory + "/manifest.tsv");
+    std::string line;
+    if (!std::getline(in, line)) return false;
+    std::vector<std::string> header = splitTabs(line);
+    size_t pathColumn = header.size();
+    size_t resultColumn = header.size();
+    for (size_t i = 0; i < header.size(); ++i) {
+        if (header[i] == "path") pathColumn = i;
+        if (header[i] == "depqbf_result") resultColumn = i;
+    }
+    if (pathColumn == header.size() || resultColumn == header.size()) return false;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields = splitTabs(line);
+        if (fields.size() <= std::max(pathColumn, resultColumn)) continue;
+        const std::string& result = fields[resultColumn];
+        if (result != "TRUE" && result != "FALSE") continue;
+        instances.push_back({fields[pathColumn], result == "TRUE"});
+    }
+    return true;
+}
+
+} // namespace
+
+int runBenchmarks(const DiffSettings& settings) {
+    std::vector<Instance> instances;
+    if (!readManifest(settings.benchmarkDirectory, instances)) {
+        std::cout << "cannot read " << settings.benchmarkDirectory
+                  << "/manifest.tsv (columns path and depqbf_result)" << std::endl;
+        return 2;
+    }
+    auto start = std::chrono::steady_clock::now();
+    std::vector<std::string> options;
+    if (!settings.optionSets.empty()) options = optionArguments(settings.optionSets.front(), {});
+    std::map<pid_t, size_t> running; // child -> instance
+    size_t next = 0;
+    unsigned solved = 0, timeouts = 0, memouts = 0, failures = 0;
+    auto outputPath = [&](size_t i) {
+        return settings.workDirectory + "/benchmark-" + std::to_string(i) + ".out";
+    };
+    while (next < instances.size() || !running.empty()) {
+        while (next < instances.size() && running.size() < std::max(1u, settings.jobs)) {
+            std::vector<std::string> argv{settings.karvona};
+            argv.insert(argv.end(), options.begin(), options.end());
+            argv.push_back(settings.benchmarkDirectory + "/" + instances[next].path);
+            pid_t pid =
+                startProcess(argv, outputPath(next), settings.cpuLimit, settings.memoryLimit);
+            running[pid] = next++;
+        }
+        ProcessResult result;
+        pid_t pid = waitForAny(result);
+        auto it = running.find(pid);
+        if (it == running.end()) continue;
+        size_t i = it->second;
+        running.erase(it);
+        result.output = readFile(outputPath(i));
+        std::remove(outputPath(i).c_str());
+        const Instance& instance = instances[i];
+        Verdict verdict = judgeKarvona(result);
+        std::ostringstream line;
+        line << std::fixed << std::setprecision(2) << std::setw(7) << result.cpuSeconds << " s  ";
+        switch (verdict.kind) {
+        case Verdict::trueFormula:
+        case Verdict::falseFormula:
+            if ((verdict.kind == Verdict::trueFormula) == instance.expected) {
+                ++solved;
+                line << "ok       " << answerName(instance.expected);
+            } else {
+                ++failures;
+                line << "WRONG    " << answerName(!instance.expected) << ", expected "
+                     << answerName(instance.expected);
+            }
+            break;
+        case Verdict::timeLimit:
+            ++timeouts;
+            line << "timeout ";
+            break;
+        case Verdict::memoryLimit:
+            ++memouts;
+            line << "memout  ";
+            break;
+        case Verdict::broken:
+            ++failures;
+            line << "BROKEN   " << verdict.why;
+            break;
+        }
+        std::cout << line.str() << "  " << instance.path << std::endl;
+        if (verdict.kind == Verdict::broken) std::cout << result.output << std::endl;
+    }
+    std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    std::cout << instances.size() << " instances, CPU limit " << settings.cpuLimit
+              << " s: " << solved << " solved, " << timeouts << " timeouts, " << memouts
+              << " memouts, " << failures << " wrong or broken, " << seconds.count() << " s"
+              << std::endl;
+    return failures ? 1 : 0;
+}
