@@ -7,49 +7,41 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <map>
-#include <vector>
 
 namespace {
-
-// Usable size below 32 -> a request that yields a block of that size.
-std::map<size_t, size_t> pooledClasses() {
-    std::map<size_t, size_t> classes;
-    for (size_t request = 1; request < ClausePool::poolClasses; ++request) {
-        void* b = std::malloc(request);
-        size_t usable = malloc_usable_size(b);
-        std::free(b);
-        if (usable < ClausePool::poolClasses) classes.emplace(usable, request);
-    }
-    return classes;
-}
-
-uint32_t pooledTotal(const ClausePool& pool) {
-    uint32_t total = 0;
-    for (uint32_t c : pool.counts)
-        total += c;
-    return total;
-}
 
 class ClausePoolTest : public testing::Test {
   protected:
     void SetUp() override {
-        classes = pooledClasses();
-        if (classes.empty()) GTEST_SKIP() << "allocator reports no usable size below 32";
-        smallClass = classes.begin()->first;
-        largeClass = classes.rbegin()->first;
+        for (size_t request = 1; request < ClausePool::poolClasses; ++request) {
+            void* b = std::malloc(request);
+            size_t usable = malloc_usable_size(b);
+            std::free(b);
+            if (usable < ClausePool::poolClasses) requestFor.emplace(usable, request);
+        }
+        if (requestFor.empty()) GTEST_SKIP() << "no usable size below 32 bytes";
+        smallClass = requestFor.begin()->first;
+        largeClass = requestFor.rbegin()->first;
     }
 
     // Puts a fresh block of the given class and returns its address.
     void* putBlock(size_t sizeClass) {
-        void* b = std::malloc(classes.at(sizeClass));
+        void* b = std::malloc(requestFor.at(sizeClass));
         void* address = b;
         pool.put(b);
         EXPECT_EQ(b, nullptr);
         return address;
     }
 
+    uint32_t pooled() const {
+        uint32_t total = 0;
+        for (uint32_t c : pool.counts)
+            total += c;
+        return total;
+    }
+
     ClausePool pool{true};
-    std::map<size_t, size_t> classes;
+    std::map<size_t, size_t> requestFor; // usable size -> a request that yields it
     size_t smallClass = 0;
     size_t largeClass = 0;
 };
@@ -58,61 +50,48 @@ class ClausePoolTest : public testing::Test {
 
 TEST_F(ClausePoolTest, GetTakesSmallestNonEmptyClassThatFitsElseAllocates) {
     void* large = putBlock(largeClass);
-    EXPECT_EQ(pool.counts[largeClass], 1u);
-    // Every class fits a request of one byte; the only pooled block is taken.
-    void* got = pool.get(1);
-    EXPECT_EQ(got, large);
-    EXPECT_EQ(pooledTotal(pool), 0u);
-    pool.put(got);
-
-    void* fresh = pool.get(largeClass + 1);
-    EXPECT_NE(fresh, large);
-    EXPECT_GE(malloc_usable_size(fresh), largeClass + 1);
-    std::free(fresh);
-    void* big = pool.get(32);
-    EXPECT_NE(big, large);
-    EXPECT_EQ(pool.counts[largeClass], 1u);
-    std::free(big);
-
+    for (size_t request : {largeClass, size_t{1}}) {
+        void* got = pool.get(request);
+        EXPECT_EQ(got, large) << "request " << request;
+        EXPECT_EQ(pooled(), 0u);
+        pool.put(got);
+    }
+    for (size_t request : {largeClass + 1, size_t{32}}) {
+        void* fresh = pool.get(request);
+        EXPECT_NE(fresh, large);
+        EXPECT_GE(malloc_usable_size(fresh), request);
+        std::free(fresh);
+    }
     if (smallClass != largeClass) {
         void* small = putBlock(smallClass);
-        got = pool.get(smallClass);
+        void* got = pool.get(1);
         EXPECT_EQ(got, small);
         std::free(got);
     }
+    EXPECT_EQ(pool.counts[largeClass], 1u);
 }
 
 TEST_F(ClausePoolTest, PutPoolsOnlySmallBlocksAndAtMost64PerClass) {
     void* big = std::malloc(64);
-    ASSERT_GE(malloc_usable_size(big), 32u);
     pool.put(big);
-    EXPECT_EQ(big, nullptr);
-    EXPECT_EQ(pooledTotal(pool), 0u);
-
+    EXPECT_EQ(pooled(), 0u);
     for (int i = 0; i < 65; ++i)
         putBlock(smallClass);
-    EXPECT_EQ(pool.counts[smallClass], ClausePool::maxPerClass);
-    EXPECT_EQ(pooledTotal(pool), ClausePool::maxPerClass);
+    EXPECT_EQ(pooled(), ClausePool::maxPerClass);
 }
 
 TEST_F(ClausePoolTest, ReleaseCountsEightBytesOverheadAndFreesLargestFirst) {
     EXPECT_FALSE(pool.release(1));
-
-    for (int i = 0; i < 3; ++i)
-        putBlock(smallClass);
-    EXPECT_TRUE(pool.release(3 * (smallClass + 8)));
-    EXPECT_EQ(pooledTotal(pool), 0u);
-
-    for (int i = 0; i < 3; ++i)
-        putBlock(smallClass);
-    EXPECT_FALSE(pool.release(3 * (smallClass + 8) + 1));
-    EXPECT_EQ(pooledTotal(pool), 0u);
-
+    for (size_t shortfall : {0, 1}) {
+        for (int i = 0; i < 3; ++i)
+            putBlock(smallClass);
+        EXPECT_EQ(pool.release(3 * (smallClass + 8) + shortfall), shortfall == 0);
+        EXPECT_EQ(pooled(), 0u);
+    }
     if (smallClass != largeClass) {
         putBlock(smallClass);
         putBlock(largeClass);
         EXPECT_TRUE(pool.release(1));
-        EXPECT_EQ(pool.counts[largeClass], 0u);
         EXPECT_EQ(pool.counts[smallClass], 1u);
     }
 }
