@@ -1,0 +1,140 @@
+// Each formula is loaded only for its counts: which positions a heuristic
+// picks from occurrence counts, key list lengths and weights.
+
+#include "store/solver.hpp"
+#include "support/captured_output.hpp"
+#include "support/formulas.hpp"
+
+#include <gtest/gtest.h>
+#include <string>
+
+TEST(Heuristics, InnermostTakesFirstPresentExistentialAndNeverScansPositionZero) {
+    Solver s;
+    ASSERT_TRUE(loadText(s, "p cnf 4 1\ne 1 0\na 2 0\ne 3 4 0\n1 2 3 4 0\n"));
+    EXPECT_EQ(s.chooseInnermost(3), 3u);
+    s.eliminated[4] = 1;
+    EXPECT_EQ(s.chooseInnermost(3), 2u);
+    s.eliminated[3] = 1;
+    EXPECT_EQ(s.chooseInnermost(3), 0u);
+    EXPECT_EQ(s.chooseInnermost(0), 0u);
+}
+
+// Occurrences: 2 and 3 twice, 4 four times, 5 never.
+TEST(Heuristics, StackSizeTakesFewestOccurrencesInnerOnTiesSkippingAbsentVariables) {
+    Solver s;
+    ASSERT_TRUE(loadText(s, "p cnf 5 4\ne 1 2 3 4 5 0\n1 2 4 0\n-1 3 4 0\n2 -3 -4 0\n-1 -4 0\n"));
+    EXPECT_EQ(s.chooseStackSize(4), 2u);
+    s.eliminated[3] = 1;
+    EXPECT_EQ(s.chooseStackSize(4), 1u);
+    EXPECT_EQ(s.chooseStackSize(0), 0u);
+}
+
+// 2 occurs once; the variables of the innermost block four or three times.
+TEST(Heuristics, StackSizeTakesOuterExistentialOnlyWhenItIsTheKeyOfAllItsClauses) {
+    const std::string prefix = "p cnf 4 4\ne 1 2 0\na 3 0\ne 4 0\n1 3 4 0\n-1 -3 4 0\n1 3 -4 0\n";
+    Solver inner;
+    ASSERT_TRUE(loadText(inner, prefix + "-2 -3 -4 0\n"));
+    EXPECT_EQ(inner.chooseStackSize(3), 3u);
+    inner.universalExpansion = true; // 3 has as many occurrences as 4: not cheaper
+    EXPECT_EQ(inner.chooseStackSize(3), 3u);
+
+    Solver keyed;
+    ASSERT_TRUE(loadText(keyed, prefix + "1 -2 0\n"));
+    EXPECT_EQ(keyed.chooseStackSize(3), 1u);
+}
+
+// Occurrences: 4 five times, 3 three times, 2 once. A universal stands for
+// its own occurrences plus those of everything between it and the cursor.
+TEST(Heuristics, StackSizeTakesUniversalOnlyWithExpansionCountingItsInnerVariables) {
+    Solver s;
+    ASSERT_TRUE(loadText(
+        s, "p cnf 4 5\ne 1 0\na 2 3 0\ne 4 0\n1 3 4 0\n-1 3 4 0\n1 -3 4 0\n-1 2 -4 0\n1 -4 0\n"));
+    EXPECT_EQ(s.chooseStackSize(3), 3u);
+    s.universalExpansion = true;
+    EXPECT_EQ(s.chooseStackSize(3), 2u);
+}
+
+TEST(Heuristics, StackSizeWithScopeCombiningScansPastUniversalsThatAreGone) {
+    Solver s;
+    ASSERT_TRUE(loadText(
+        s, "p cnf 5 4\ne 1 2 0\na 3 0\ne 4 5 0\n1 2 4 0\n1 4 5 0\n-1 -4 5 0\n1 -4 -5 0\n"));
+    EXPECT_EQ(s.chooseStackSize(4), 4u);
+    s.scopeCombining = true;
+    EXPECT_EQ(s.chooseStackSize(4), 1u);
+}
+
+// Pairs of key list lengths: 5 has 2 x 2, 4 has 2 x 1, 2 has 1 x 1, 6 has 1 x 0.
+TEST(Heuristics, MaxConflictsTakesFewestPairsAndOuterExistentialsOnlyAsKeyOfAll) {
+    const std::string text = "p cnf 6 10\ne 1 2 0\na 3 0\ne 4 5 6 0\n1 3 5 0\n-1 3 5 0\n"
+                             "1 -3 -5 0\n-1 -3 -5 0\n1 4 0\n-1 3 4 0\n1 -4 0\n1 2 0\n-1 -2 0\n";
+    Solver s;
+    ASSERT_TRUE(loadText(s, text + "1 6 0\n"));
+    EXPECT_EQ(s.chooseMaxConflicts(5), 5u);
+    EXPECT_EQ(s.chooseMaxConflicts(4), 1u);
+    EXPECT_EQ(s.chooseMaxConflicts(0), 0u);
+
+    Solver notKey;
+    ASSERT_TRUE(loadText(notKey, text + "2 4 0\n"));
+    EXPECT_EQ(notKey.chooseMaxConflicts(4), 3u);
+}
+
+TEST(Heuristics, CostsSaturateAtInfinity) {
+    Solver s;
+    declarePrefix(s, "ea");
+    auto set = [&](Variable x, uint32_t posC, uint32_t posW, uint32_t negC, uint32_t negW) {
+        s.posOccurrences[x] = posC;
+        s.posOccurrenceWeight[x] = posW;
+        s.negOccurrences[x] = negC;
+        s.negOccurrenceWeight[x] = negW;
+    };
+    const int32_t inf = 2147483642;
+    set(1, 2, 9, 2, 9);
+    EXPECT_EQ(s.eliminationCost(1), 10);
+    set(1, 2, 6, 1, 2);
+    EXPECT_EQ(s.variableCost(1), -2);
+    // A zero factor wins over an infinite one; the negation of infinity counts.
+    set(1, 0, 0, 1, 3000000000u);
+    EXPECT_EQ(s.eliminationCost(1), -inf);
+    set(1, 50000, 100000, 50000, 100000);
+    EXPECT_EQ(s.eliminationCost(1), inf);
+
+    set(2, 30, 2147483600, 11, 0);
+    EXPECT_EQ(s.variableCost(2), 2147483641);
+    set(2, 30, 2147483600, 12, 0);
+    EXPECT_EQ(s.expansionCost(2), inf);
+}
+
+// Elimination cost of 5: 3 x 2 + 3 x 2 - 18 = 18. Expanding 4 scores twice
+// the inner weight 18 minus its own weight 18 and 6 occurrences: 12, which
+// is below 18 x 1.1 truncated to 19. With 4 in only four of the clauses the
+// cost is 14 and the score 32 - 16 = 16, not below 15.
+TEST(Heuristics, LiteralBoundTakesUniversalOnlyBelowScaledExistentialCost) {
+    const std::string text = "p cnf 5 6\ne 1 2 3 0\na 4 0\ne 5 0\n1 4 5 0\n2 -4 5 0\n3 4 5 0\n"
+                             "-1 4 -5 0\n-2 -4 -5 0\n-3 4 -5 0\n";
+    Solver s;
+    ASSERT_TRUE(loadText(s, text));
+    s.showProgress = true;
+    {
+        CapturedOutput out;
+        EXPECT_EQ(s.chooseLiteralBound(4), 4u);
+        EXPECT_EQ(out.text(), "Cheapest existential: 5 (19.8)\nScore: 18\n");
+    }
+    s.universalExpansion = true;
+    {
+        CapturedOutput out;
+        EXPECT_EQ(s.chooseLiteralBound(4), 3u);
+        EXPECT_EQ(out.text(), "Cheapest existential: 5 (19.8)\nScore: 12\n");
+    }
+    {
+        CapturedOutput out;
+        EXPECT_EQ(s.chooseLiteralBound(0), 0u);
+        EXPECT_EQ(out.text(), "Cheapest existential: 1 (-2.2)\nScore: -2\n");
+    }
+    Solver fewer;
+    ASSERT_TRUE(loadText(fewer, "p cnf 5 6\ne 1 2 3 0\na 4 0\ne 5 0\n1 4 5 0\n2 -4 5 0\n3 5 0\n"
+                                "-1 4 -5 0\n-2 -4 -5 0\n-3 -5 0\n"));
+    fewer.showProgress = fewer.universalExpansion = true;
+    CapturedOutput out;
+    EXPECT_EQ(fewer.chooseLiteralBound(4), 4u);
+    EXPECT_EQ(out.text(), "Cheapest existential: 5 (15.4)\nScore: 15\n");
+}
