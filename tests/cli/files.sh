@@ -1,0 +1,110 @@
+#!/bin/bash
+# files.sh CASE KARVONA EXPECT SOURCE-DIR SCRATCH-DIR
+#
+# The command-line cases that leave files behind. Each runs karvona in an
+# empty scratch directory on a copy of its input, checks status and standard
+# output through expect.sh, then checks which files exist and what they hold.
+# The scratch directory is removed when the case passes.
+
+set -u
+name=$1 karvona=$2 expect=$3 src=$4 scratch=$5
+input=$name.qdimacs
+
+rm -rf "$scratch" && mkdir -p "$scratch" && cd "$scratch" || exit 1
+
+fail() {
+    echo "$name: $*"
+    exit 1
+}
+
+# same EXPECTED ACTUAL: byte-for-byte comparison of two files.
+same() {
+    [ -f "$2" ] || fail "$2 was not written"
+    cmp -s "$1" "$2" || { diff -u "$1" "$2"; fail "$2 differs from $1"; }
+}
+
+# only FILE...: the scratch directory holds exactly these files.
+only() {
+    have=$(ls -A | sort | tr '\n' ' ')
+    want=$(printf '%s\n' "$@" | sort | tr '\n' ' ')
+    [ "$have" = "$want" ] || fail "files present: $have; expected: $want"
+}
+
+# run STATUS ARG...: karvona with the case's expected standard output.
+run() {
+    status=$1
+    shift
+    "$expect" "$status" "$src/$name.out" "$karvona" "$@" || fail "unexpected status or output"
+}
+
+# A random 3-CNF in one existential block near the threshold ratio:
+# distributing clauses over it takes far longer than one CPU second.
+slow_formula() {
+    awk -v n=200 -v m=852 -v seed=7 'BEGIN {
+        srand(seed)
+        print "p cnf", n, m
+        printf "e"
+        for (v = 1; v <= n; v++) printf " %d", v
+        print " 0"
+        for (c = 0; c < m; c++) {
+            line = ""
+            for (k = 0; k < 3; k++) {
+                v = int(rand() * n) + 1
+                if (rand() < 0.5) v = -v
+                line = line v " "
+            }
+            print line "0"
+        }
+    }'
+}
+
+case $name in
+dump_after_propagation)
+    cp "$src/$input" .
+    run 10 -d "$input"
+    same "$src/$name.dump" karvona2.qdimacs_
+    only "$input" karvona2.qdimacs_
+    ;;
+certificate_true)
+    # A certificate left by an earlier run is replaced once the answer stands.
+    cp "$src/$input" .
+    echo "stale certificate" >"$input.qbc"
+    run 10 -c "$input"
+    same "$src/$name.qbc" "$input.qbc"
+    only "$input" "$input.qbc"
+    ;;
+certificate_empty_resolvent | certificate_false_at_load | repeated_literal_merged | universal_expansion)
+    cp "$src/$input" .
+    case $name in
+    repeated_literal_merged) run 20 -c "$input" ;;
+    universal_expansion) run 10 -s -U -I -c "$input" ;;
+    *) run 20 -s -c "$input" ;;
+    esac
+    same "$src/$name.qbc" "$input.qbc"
+    only "$input" "$input.qbc"
+    ;;
+certificate_unwritable)
+    # Root may write anywhere on an ordinary file system, but nobody can
+    # create files in /proc/PID/fd. The input is read through its descriptor
+    # there, so the certificate would have to go next to it.
+    exec 3<"$src/certificate_true.qdimacs"
+    cd /proc/self || fail "no /proc"
+    run 30 -c fd/3
+    ;;
+time_limit)
+    # Only the soft limit is lowered: at the hard limit the kernel kills the
+    # process outright instead of sending SIGXCPU.
+    slow_formula >"$input"
+    echo "previous certificate" >"$input.qbc"
+    cp "$input.qbc" previous
+    (ulimit -S -t 1 && run 0 -c "$input") || exit 1
+    same previous "$input.qbc"
+    [ "$(head -n 1 "$input.qbc.tmp")" = QBCertificate ] || fail "no certificate header in $input.qbc.tmp"
+    only "$input" "$input.qbc" "$input.qbc.tmp" previous
+    ;;
+*)
+    fail "no such case"
+    ;;
+esac
+
+cd / && rm -rf "$scratch"
