@@ -70,7 +70,7 @@ certificate_true)
     cp "$src/$input" .
     echo "stale certificate" >"$input.qbc"
     run 10 -c "$input"
-    same "$src/$name.qbc" "$input.qbc"
+    same "$src/$name.certificate" "$input.qbc"
     only "$input" "$input.qbc"
     ;;
 certificate_empty_resolvent | certificate_false_at_load | repeated_literal_merged | universal_expansion)
@@ -80,7 +80,7 @@ certificate_empty_resolvent | certificate_false_at_load | repeated_literal_merge
     universal_expansion) run 10 -s -U -I -c "$input" ;;
     *) run 20 -s -c "$input" ;;
     esac
-    same "$src/$name.qbc" "$input.qbc"
+    same "$src/$name.certificate" "$input.qbc"
     only "$input" "$input.qbc"
     ;;
 certificate_unwritable)
