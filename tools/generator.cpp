@@ -25,6 +25,15 @@ namespace {
 
 constexpr uint32_t universalRedraw = 60; // percent
 
+// Cumulative percentages of the clause kinds (units, two-literal clauses,
+// equivalence pairs, three-literal clauses, the rest longer), and the
+// number of clauses relative to the settings' density, in percent.
+struct Mix {
+    uint32_t unit, binary, equivalence, ternary, density;
+};
+constexpr Mix propagationMix{12, 45, 57, 87, 100};
+constexpr Mix eliminationMix{2, 15, 20, 65, 200};
+
 class Builder {
   public:
     Builder(uint64_t seed, const GeneratorSettings& settings) : random(seed), settings(settings) {}
@@ -135,16 +144,20 @@ class Builder {
     void buildClauses() {
         for (int32_t v : pool)
             if (!isUniversal(v)) existentials.push_back(v);
+        // Most formulas are decided by propagation alone; the others have
+        // longer clauses, which leave eliminations and expansions to do.
+        const Mix& mix = random.chance(60) ? propagationMix : eliminationMix;
         uint32_t density = random.between(settings.minDensity, settings.maxDensity);
-        uint32_t items = std::max<uint32_t>(1, uint32_t(pool.size()) * density / 10);
+        uint32_t items =
+            std::max<uint32_t>(1, uint32_t(pool.size()) * density * mix.density / 1000);
         int32_t lastEquivalent = 0;
         for (uint32_t i = 0; i < items; ++i) {
             uint32_t kind = random.below(100);
-            if (kind < 12) {
+            if (kind < mix.unit) {
                 formula.clauses.push_back(randomClause(1));
-            } else if (kind < 45) {
+            } else if (kind < mix.binary) {
                 formula.clauses.push_back(randomClause(2));
-            } else if (kind < 57 && pool.size() > 1) {
+            } else if (kind < mix.equivalence && pool.size() > 1) {
                 // b == -a through (a | b) and (-a | -b); chains reuse the
                 // last variable so substitutions meet each other.
                 int32_t a = lastEquivalent && random.chance(40) ? lastEquivalent : anyVariable();
@@ -157,7 +170,7 @@ class Builder {
                                                             : std::vector{lb, la});
                 formula.clauses.push_back({-la, -lb});
                 lastEquivalent = b;
-            } else if (kind < 87) {
+            } else if (kind < mix.ternary) {
                 formula.clauses.push_back(randomClause(3));
             } else {
                 formula.clauses.push_back(randomClause(random.between(4, 5)));
@@ -250,6 +263,10 @@ std::vector<int32_t> randomEliminationOrder(const Formula& formula, Random& rand
         random.shuffle(order);
     }
     if (random.chance(30)) order.resize(random.below(uint32_t(order.size()) + 1));
+    if (random.chance(10) && !order.empty()) {
+        int32_t again = order[random.below(uint32_t(order.size()))];
+        order.insert(order.begin() + random.between(0, uint32_t(order.size())), again);
+    }
     if (random.chance(30)) {
         for (uint32_t k = random.between(1, 2); k > 0; --k) {
             int32_t junk = firstUnusedNumber + int32_t(random.below(1000));

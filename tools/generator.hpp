@@ -26,6 +26,7 @@ Formula generateFormula(uint64_t seed, const GeneratorSettings& settings);
 // soundly even when taken as given; otherwise any permutation of a subset of
 // the declared numbers, which karvona must vet (eliminating an existential
 // while a universal inside it still occurs is not equivalence-preserving).
-// Either may be cut short and have numbers mixed in that no variable will
-// ever have, even after expansions (karvona warns and drops those).
+// Either may be cut short, name a variable twice and have numbers mixed in
+// that no variable will ever have, even after expansions (karvona warns
+// about those and drops them).
 std::vector<int32_t> randomEliminationOrder(const Formula& formula, Random& random);
