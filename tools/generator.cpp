@@ -49,7 +49,9 @@ class Builder {
   private:
     void chooseVariables() {
         uint32_t used = random.between(settings.minVariables, settings.maxVariables);
-        uint32_t spare = random.chance(20) ? random.between(1, 3) : 0;
+        uint32_t spare = !random.chance(20)  ? 0
+                         : random.chance(80) ? random.between(1, 3)
+                                             : random.between(10, 60);
         formula.variableCount = int32_t(used + spare);
         std::vector<int32_t> numbers(used + spare);
         std::iota(numbers.begin(), numbers.end(), 1);
@@ -193,6 +195,23 @@ class Builder {
     }
 
     void decorateClauses() {
+        // Copies and supersets of clauses, for the subsumption checks.
+        if (random.chance(25)) {
+            for (uint32_t k = random.between(1, 3); k > 0; --k) {
+                std::vector<int32_t> copy =
+                    formula.clauses[random.below(uint32_t(formula.clauses.size()))];
+                for (uint32_t extra = random.below(3); extra > 0; --extra) {
+                    int32_t v = anyVariable();
+                    if (std::find(copy.begin(), copy.end(), -v) == copy.end() &&
+                        std::find(copy.begin(), copy.end(), v) == copy.end())
+                        copy.push_back(literal(v));
+                }
+                random.shuffle(copy);
+                auto at =
+                    formula.clauses.begin() + random.between(0, uint32_t(formula.clauses.size()));
+                formula.clauses.insert(at, copy);
+            }
+        }
         for (auto& c : formula.clauses) {
             if (random.chance(6)) insertAnywhere(c, c[random.below(uint32_t(c.size()))]);
             if (random.chance(5)) {

@@ -158,6 +158,12 @@ TEST(Generator, CoversTheSolversSpecialCases) {
                     ++seen["equivalence pair"];
             }
             std::set<int32_t> lits(c.begin(), c.end());
+            for (const auto& other : f.clauses) {
+                std::set<int32_t> o(other.begin(), other.end());
+                if (&other != &c && !o.empty() &&
+                    std::includes(lits.begin(), lits.end(), o.begin(), o.end()))
+                    ++seen["subsumed clause"];
+            }
             if (lits.size() < c.size()) ++seen["repeated literal"];
             int32_t innermost = 0;
             for (int32_t lit : c) {
