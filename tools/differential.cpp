@@ -106,6 +106,6 @@ int main(int argc, char** argv) {
         fs::create_directories(settings.workDirectory);
     }
     int status = benchmarks ? runBenchmarks(settings) : runFuzzing(settings);
-    if (temporary && status == 0) fs::remove_all(settings.workDirectory);
+    if (temporary && status != 1) fs::remove_all(settings.workDirectory); // 1 keeps the failures
     return status;
 }
