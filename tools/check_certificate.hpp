@@ -1,0 +1,99 @@
+#pragma once
+
+// karvona-check: judges a certificate against its formula with code of its
+// own. Nothing the solver computed is trusted: every resolvent is recomputed
+// from the input clauses, and every function is composed from its gates and
+// verified against the matrix by a SAT solver.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace check {
+
+// The certificate proves nothing; line is the certificate line to blame.
+struct RejectException {
+    size_t line;
+    std::string why;
+};
+
+// The formula cannot be read; line is the formula line to blame.
+struct FormulaException {
+    size_t line;
+    std::string why;
+};
+
+// A formula with its clauses numbered as karvona numbers them: file order
+// from 1, tautologies included, lone 0 lines left out.
+struct Formula {
+    uint32_t variableCount = 0;
+    std::vector<uint32_t> position;     // per variable [0, variableCount]: 0 free, then 1, 2, ...
+    std::vector<uint8_t> universal;     // per variable [0, variableCount]
+    std::vector<size_t> clauseStart{0}; // per clause number [0, clauseCount + 1]; clause 0 is empty
+    std::vector<int32_t> literals;      // every clause sorted by variable, repeats merged
+    std::vector<uint8_t> tautology;     // per clause number [0, clauseCount]
+
+    uint32_t clauseCount() const { return uint32_t(clauseStart.size() - 2); }
+    std::span<const int32_t> clause(uint32_t number) const {
+        return {literals.data() + clauseStart[number],
+                clauseStart[number + 1] - clauseStart[number]};
+    }
+};
+
+// Reads QDIMACS as karvona reads it: free variables are existential and
+// outermost, comments may start wherever a token may, exactly the declared
+// number of clauses is read.
+Formula readFormula(std::string_view text);
+
+struct Gate {
+    uint32_t index;        // the certificate index defined, above the variable count
+    bool ifThenElse;       // operands c, t, e; otherwise the AND of all operands
+    uint32_t firstOperand; // range [firstOperand, firstOperand + operandCount) of operands
+    uint32_t operandCount;
+    size_t line;
+};
+
+struct Step {
+    uint64_t number; // the clause this line derives
+    uint64_t first;  // its parents, as written
+    uint64_t second;
+    size_t line;
+};
+
+enum class Conclusion { none, valid, invalid };
+
+struct Certificate {
+    std::vector<Gate> gates;
+    std::vector<int32_t> operands; // signed certificate indices, gate after gate
+    std::vector<Step> steps;
+    Conclusion conclusion = Conclusion::none;
+    size_t conclusionLine = 0;
+    std::vector<std::pair<uint32_t, int32_t>> functions; // valid: variable, function literal
+    uint64_t finalClause = 0;                            // invalid: the clause derived empty
+};
+
+// Syntax only; what the numbers refer to is checked against the formula.
+Certificate readCertificate(std::string_view text);
+
+// Both return normally when the certificate proves its conclusion.
+void checkRefutation(const Formula& formula, const Certificate& certificate);
+void checkFunctions(const Formula& formula, const Certificate& certificate);
+
+enum class Verdict { provedTrue, provedFalse, rejected, unreadable };
+
+struct Result {
+    Verdict verdict;
+    std::string line; // the one line that karvona-check prints
+};
+
+Result checkTexts(std::string_view formula, std::string_view certificate);
+
+int exitStatus(Verdict verdict);
+
+// Shared by the error messages: a token shown safely, whatever bytes it holds.
+std::string quoted(std::string_view token);
+
+} // namespace check

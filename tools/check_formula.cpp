@@ -1,0 +1,174 @@
+// QDIMACS for the checker. The clause numbers must match karvona's, so this
+// reader accepts the same corners the solver accepts: comments wherever a
+// token may start, clauses spread over lines, and nothing read after the
+// declared number of clauses. A lone 0 is skipped without a number, while a
+// tautology keeps its number so that later clauses are not renumbered.
+
+#include "check_certificate.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace check {
+
+namespace {
+
+bool isBlank(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' || ch == '\f';
+}
+
+class Scanner {
+  public:
+    explicit Scanner(std::string_view text) : text(text) {}
+
+    // At the end of a text that ends in a newline, the last line is meant,
+    // not the empty one after it.
+    size_t line() const {
+        bool pastLastNewline = at == text.size() && !text.empty() && text.back() == '\n';
+        return pastLastNewline ? lineNumber - 1 : lineNumber;
+    }
+
+    void skipBlanks() {
+        for (; at < text.size() && isBlank(text[at]); ++at)
+            if (text[at] == '\n') ++lineNumber;
+    }
+
+    void skipLine() {
+        while (at < text.size() && text[at] != '\n')
+            ++at;
+    }
+
+    // Skips blanks and everything from a 'c' up to the end of its line.
+    void skipBlanksAndComments() {
+        for (;;) {
+            skipBlanks();
+            if (at == text.size() || text[at] != 'c') return;
+            skipLine();
+        }
+    }
+
+    // The next character after blanks and comments; 0 at the end.
+    char peek() {
+        skipBlanksAndComments();
+        return at < text.size() ? text[at] : 0;
+    }
+    void advance() { ++at; }
+
+    // A maximal run of non-blank characters; empty at the end.
+    std::string_view word() {
+        skipBlanks();
+        size_t start = at;
+        while (at < text.size() && !isBlank(text[at]))
+            ++at;
+        return text.substr(start, at - start);
+    }
+
+  private:
+    std::string_view text;
+    size_t at = 0;
+    size_t lineNumber = 1;
+};
+
+// A decimal integer of at most 31 bits of magnitude, as the whole word.
+bool parseInteger(std::string_view w, int64_t& value) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < w.size() && (w[i] == '-' || w[i] == '+')) negative = w[i++] == '-';
+    if (i == w.size()) return false;
+    int64_t v = 0;
+    for (; i < w.size(); ++i) {
+        if (w[i] < '0' || w[i] > '9') return false;
+        v = v * 10 + (w[i] - '0');
+        if (v > INT32_MAX) return false;
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
+[[noreturn]] void fail(size_t line, std::string why) {
+    throw FormulaException{line, why};
+}
+
+int64_t headerNumber(Scanner& in, const char* what) {
+    std::string_view w = in.word();
+    int64_t value = 0;
+    if (!parseInteger(w, value) || value <= 0)
+        fail(in.line(), std::string("bogus ") + what + " in header: " + quoted(w));
+    return value;
+}
+
+} // namespace
+
+Formula readFormula(std::string_view text) {
+    Scanner in(text);
+    std::string_view w = in.word();
+    while (!w.empty() && w[0] == 'c') {
+        in.skipLine();
+        w = in.word();
+    }
+    if (w != "p") fail(in.line(), "p header missing");
+    if (in.word() != "cnf") fail(in.line(), "cnf header missing");
+    Formula f;
+    f.variableCount = uint32_t(headerNumber(in, "variable count"));
+    uint32_t declared = uint32_t(headerNumber(in, "clause count"));
+    uint32_t n = f.variableCount;
+    f.position.assign(n + 1, 0);
+    f.universal.assign(n + 1, 0);
+
+    uint32_t nextPosition = 1;
+    for (char ch = in.peek(); ch == 'a' || ch == 'e' || ch == 'A' || ch == 'E'; ch = in.peek()) {
+        in.advance();
+        for (;;) {
+            w = in.word();
+            int64_t v = 0;
+            if (w.empty()) fail(in.line(), "quantifier line not terminated by 0");
+            if (!parseInteger(w, v))
+                fail(in.line(), "non-numeric token " + quoted(w) + " in quantifier line");
+            if (v == 0) break;
+            if (v < 0) fail(in.line(), "negative variable in quantifier line");
+            if (v > n)
+                fail(in.line(), "variable " + std::to_string(v) + " exceeds the header's count " +
+                                    std::to_string(n));
+            if (f.position[v] != 0)
+                fail(in.line(), "variable " + std::to_string(v) + " quantified twice");
+            f.position[v] = nextPosition++;
+            f.universal[v] = ch == 'a' || ch == 'A';
+        }
+    }
+
+    f.clauseStart.push_back(0);
+    f.tautology.push_back(0);
+    std::vector<int32_t> clause;
+    for (uint32_t read = 0; read < declared;) {
+        in.skipBlanksAndComments();
+        w = in.word();
+        int64_t x = 0;
+        if (w.empty())
+            fail(in.line(), "not enough clauses in file: " + std::to_string(declared) +
+                                " declared, " + std::to_string(read) + " complete");
+        if (!parseInteger(w, x)) fail(in.line(), "non-numeric token " + quoted(w) + " in clause");
+        if (std::llabs(x) > n)
+            fail(in.line(), "variable " + std::to_string(std::llabs(x)) +
+                                " exceeds the header's count " + std::to_string(n));
+        if (x != 0) {
+            clause.push_back(int32_t(x));
+            continue;
+        }
+        ++read;
+        if (clause.empty()) continue;
+        std::sort(clause.begin(), clause.end(), [](int32_t a, int32_t b) {
+            return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
+        });
+        clause.erase(std::unique(clause.begin(), clause.end()), clause.end());
+        bool tautology = false;
+        for (size_t i = 1; i < clause.size(); ++i)
+            tautology = tautology || clause[i] == -clause[i - 1];
+        f.literals.insert(f.literals.end(), clause.begin(), clause.end());
+        f.clauseStart.push_back(f.literals.size());
+        f.tautology.push_back(tautology);
+        clause.clear();
+    }
+    return f;
+}
+
+} // namespace check

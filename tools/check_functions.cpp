@@ -1,0 +1,282 @@
+// Function certificates. The gates and the listed functions form one
+// definition graph: a node per input variable and per gate, where an
+// existential variable points at its function literal (an unlisted one is
+// the constant false) and a universal variable is a leaf. The graph must be
+// acyclic, and every existential must reach only universals quantified
+// before it. The latest such universal is propagated bottom-up, so the
+// dependency check costs one pass however large the functions are.
+//
+// Whether the functions satisfy the matrix under every universal assignment
+// is left to CaDiCaL: the definitions, Tseitin encoded, together with "some
+// input clause is false" must be unsatisfiable.
+
+#include "check_certificate.hpp"
+
+#include <cadical.hpp>
+#include <cstdlib>
+#include <limits>
+#include <unordered_map>
+
+namespace check {
+
+namespace {
+
+[[noreturn]] void reject(size_t line, std::string why) {
+    throw RejectException{line, why};
+}
+
+class FunctionGraph {
+  public:
+    FunctionGraph(const Formula& formula, const Certificate& certificate)
+        : formula(formula), certificate(certificate), n(formula.variableCount) {
+        if (certificate.gates.size() >= size_t(std::numeric_limits<int32_t>::max()) - n)
+            reject(certificate.conclusionLine, "too many gates");
+        nodeCount = n + uint32_t(certificate.gates.size());
+        indexGates();
+        readFunctions();
+        buildChildren();
+    }
+
+    void checkAcyclicAndDependencies() {
+        std::vector<uint32_t> latest = latestUniversals();
+        for (uint32_t v = 1; v <= n; ++v) {
+            uint32_t u = latest[v];
+            if (function[v] != 0 && u != 0 && formula.position[u] > formula.position[v])
+                reject(certificate.conclusionLine, "the function of variable " + std::to_string(v) +
+                                                       " depends on universal variable " +
+                                                       std::to_string(u) +
+                                                       ", which is quantified after it");
+        }
+    }
+
+    void checkMatrix() {
+        std::vector<uint32_t> clauses;
+        for (uint32_t j = 1; j <= formula.clauseCount(); ++j)
+            if (!formula.tautology[j]) clauses.push_back(j);
+        if (clauses.empty()) return;
+        if (nodeCount + clauses.size() > size_t(std::numeric_limits<int32_t>::max()))
+            reject(certificate.conclusionLine, "too many gates and clauses for the SAT check");
+
+        CaDiCaL::Solver sat;
+        sat.set("quiet", 1); // it would print to standard output, which carries the verdict
+        sat.reserve(int(nodeCount + clauses.size()));
+        encodeDefinitions(sat);
+        // Selector s_j forces clause j false; one of them must be on.
+        int selector = int(nodeCount);
+        for (uint32_t j : clauses) {
+            ++selector;
+            for (int32_t lit : formula.clause(j))
+                sat.add(-selector), sat.add(-lit), sat.add(0);
+        }
+        for (int s = int(nodeCount) + 1; s <= selector; ++s)
+            sat.add(s);
+        sat.add(0);
+
+        if (sat.solve() == 20) return;
+        uint32_t falsified = 0;
+        for (size_t i = 0; i < clauses.size() && falsified == 0; ++i)
+            if (sat.val(int(nodeCount + 1 + i)) > 0) falsified = clauses[i];
+        std::string assignment;
+        constexpr int shown = 12;
+        int listed = 0;
+        for (uint32_t v = 1; v <= n; ++v) {
+            if (!formula.universal[v]) continue;
+            if (listed++ == shown) {
+                assignment += " ...";
+                break;
+            }
+            assignment += " " + std::to_string(sat.val(int(v)) > 0 ? int64_t(v) : -int64_t(v));
+        }
+        reject(certificate.conclusionLine,
+               "the functions falsify input clause " + std::to_string(falsified) +
+                   (assignment.empty() ? std::string()
+                                       : " under the universal assignment" + assignment));
+    }
+
+  private:
+    void indexGates() {
+        gateOf.reserve(certificate.gates.size());
+        for (uint32_t g = 0; g < certificate.gates.size(); ++g) {
+            const Gate& gate = certificate.gates[g];
+            std::string k = std::to_string(gate.index);
+            if (gate.index <= n) reject(gate.line, "gate " + k + " redefines input variable " + k);
+            auto [it, fresh] = gateOf.emplace(gate.index, g);
+            if (!fresh)
+                reject(gate.line, "index " + k + " is already defined on line " +
+                                      std::to_string(certificate.gates[it->second].line));
+        }
+    }
+
+    void readFunctions() {
+        function.assign(n + 1, 0);
+        for (auto [v, f] : certificate.functions) {
+            std::string name = "variable " + std::to_string(v);
+            if (v > n)
+                reject(certificate.conclusionLine,
+                       name + " is not an input variable (the formula has " + std::to_string(n) +
+                           ")");
+            if (formula.universal[v])
+                reject(certificate.conclusionLine, "universal " + name + " is given a function");
+            if (function[v] != 0) reject(certificate.conclusionLine, name + " is listed twice");
+            function[v] = f;
+        }
+    }
+
+    // The node literal of a certificate literal: variables are their own
+    // nodes, gate g is node n + 1 + g.
+    int32_t node(int32_t lit, size_t line, const std::string& user) const {
+        uint32_t index = std::abs(lit);
+        uint32_t id = index;
+        if (index > n) {
+            auto it = gateOf.find(index);
+            if (it == gateOf.end())
+                reject(line, user + " uses the undefined index " + std::to_string(index));
+            id = n + 1 + it->second;
+        }
+        return lit < 0 ? -int32_t(id) : int32_t(id);
+    }
+
+    void buildChildren() {
+        childStart.assign(nodeCount + 2, 0);
+        children.reserve(certificate.functions.size() + certificate.operands.size());
+        for (uint32_t v = 1; v <= n; ++v) {
+            childStart[v] = uint32_t(children.size());
+            if (function[v] != 0)
+                children.push_back(node(function[v], certificate.conclusionLine,
+                                        "the function of variable " + std::to_string(v)));
+        }
+        for (const Gate& gate : certificate.gates) {
+            childStart[n + 1 + (&gate - certificate.gates.data())] = uint32_t(children.size());
+            for (uint32_t i = 0; i < gate.operandCount; ++i)
+                children.push_back(node(certificate.operands[gate.firstOperand + i], gate.line,
+                                        "gate " + std::to_string(gate.index)));
+        }
+        childStart[nodeCount + 1] = uint32_t(children.size());
+    }
+
+    std::span<const int32_t> childrenOf(uint32_t id) const {
+        return {children.data() + childStart[id], childStart[id + 1] - childStart[id]};
+    }
+
+    [[noreturn]] void rejectCycle(uint32_t id) const {
+        if (id <= n)
+            reject(certificate.conclusionLine, "the function of variable " + std::to_string(id) +
+                                                   " depends on variable " + std::to_string(id) +
+                                                   " itself");
+        const Gate& gate = certificate.gates[id - n - 1];
+        reject(gate.line, "gate " + std::to_string(gate.index) + " depends on itself");
+    }
+
+    // Per node, the universal variable quantified last among those it
+    // reaches (0 for none), found by one depth-first walk that also
+    // rejects cycles.
+    std::vector<uint32_t> latestUniversals() const {
+        enum Color : uint8_t { white, grey, black };
+        std::vector<uint8_t> color(nodeCount + 1, white);
+        std::vector<uint32_t> latest(nodeCount + 1, 0);
+        std::vector<uint32_t> next(nodeCount + 1, 0); // per node: children walked so far
+        std::vector<uint32_t> stack;
+        auto later = [&](uint32_t a, uint32_t b) {
+            if (a == 0) return b;
+            if (b == 0) return a;
+            return formula.position[a] > formula.position[b] ? a : b;
+        };
+        for (uint32_t root = 1; root <= nodeCount; ++root) {
+            if (color[root] != white) continue;
+            color[root] = grey;
+            stack.push_back(root);
+            while (!stack.empty()) {
+                uint32_t id = stack.back();
+                std::span<const int32_t> kids = childrenOf(id);
+                if (next[id] < kids.size()) {
+                    uint32_t child = std::abs(kids[next[id]++]);
+                    if (color[child] == grey) rejectCycle(child);
+                    if (color[child] == white) {
+                        color[child] = grey;
+                        stack.push_back(child);
+                    }
+                    continue;
+                }
+                stack.pop_back();
+                color[id] = black;
+                if (id <= n && formula.universal[id]) latest[id] = id;
+                for (int32_t kid : kids)
+                    latest[id] = later(latest[id], latest[std::abs(kid)]);
+            }
+        }
+        return latest;
+    }
+
+    // Definitions of the nodes that some function reaches; the SAT
+    // variable of a node is its id, so input literals need no mapping.
+    void encodeDefinitions(CaDiCaL::Solver& sat) const {
+        std::vector<uint8_t> reached(nodeCount + 1, 0);
+        std::vector<uint32_t> stack;
+        for (uint32_t v = 1; v <= n; ++v)
+            if (!formula.universal[v]) reached[v] = 1, stack.push_back(v);
+        while (!stack.empty()) {
+            uint32_t id = stack.back();
+            stack.pop_back();
+            for (int32_t kid : childrenOf(id)) {
+                uint32_t child = std::abs(kid);
+                if (!reached[child]) reached[child] = 1, stack.push_back(child);
+            }
+        }
+        auto clause = [&](std::initializer_list<int> lits) {
+            for (int lit : lits)
+                sat.add(lit);
+            sat.add(0);
+        };
+        for (uint32_t id = 1; id <= nodeCount; ++id) {
+            if (!reached[id]) continue;
+            int g = int(id);
+            std::span<const int32_t> kids = childrenOf(id);
+            if (id <= n) {
+                if (formula.universal[id]) continue;
+                if (kids.empty())
+                    clause({-g});
+                else
+                    clause({-g, kids[0]}), clause({g, -kids[0]});
+                continue;
+            }
+            if (certificate.gates[id - n - 1].ifThenElse) {
+                int c = kids[0], t = kids[1], e = kids[2];
+                clause({-g, -c, t});
+                clause({-g, c, e});
+                clause({g, -c, -t});
+                clause({g, c, -e});
+                // Redundant, but they let g follow from t and e agreeing
+                // while c is still open; without them deep chains of
+                // if-then-else gates are hard for the SAT solver.
+                clause({-g, t, e});
+                clause({g, -t, -e});
+                continue;
+            }
+            for (int32_t kid : kids)
+                clause({-g, kid});
+            sat.add(g);
+            for (int32_t kid : kids)
+                sat.add(-kid);
+            sat.add(0);
+        }
+    }
+
+    const Formula& formula;
+    const Certificate& certificate;
+    uint32_t n;                                    // input variables are nodes 1..n
+    uint32_t nodeCount;                            // gates are nodes n + 1..nodeCount
+    std::unordered_map<uint32_t, uint32_t> gateOf; // gate index -> position in gates
+    std::vector<int32_t> function;                 // per variable [0, n]: listed literal or 0
+    std::vector<uint32_t> childStart;              // per node [0, nodeCount + 1]
+    std::vector<int32_t> children;                 // signed node ids, node after node
+};
+
+} // namespace
+
+void checkFunctions(const Formula& formula, const Certificate& certificate) {
+    FunctionGraph graph(formula, certificate);
+    graph.checkAcyclicAndDependencies();
+    graph.checkMatrix();
+}
+
+} // namespace check
