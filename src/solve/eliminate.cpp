@@ -21,18 +21,14 @@ void Solver::printStepProgress(const char* action, Variable v) {
 void Solver::rekeyClauses(Variable v) {
     VarRecord& own = vars[v];
     if (occurrences(v) == own.posCount + own.negCount) return;
-    uint32_t bit = uint32_t{1} << (v / sigBucketWidth % 32);
     for (uint32_t p = position(v) + 1; p < lastPosition; ++p) {
         Variable x = order[p];
         for (Literal key : {Literal(x), -Literal(x)}) {
             Clause* prev = nullptr;
             for (Clause* c = listHead(key); c;) {
                 Clause* next = c->next;
-                uint32_t i = 0;
-                if (c->signature & bit)
-                    while (i < c->size && var(c->literals[i]) != v)
-                        ++i;
-                if (!(c->signature & bit) || i == c->size) {
+                uint32_t i = storedIndex(c, v);
+                if (i == c->size) {
                     prev = c;
                     c = next;
                     continue;

@@ -91,7 +91,6 @@ bool Solver::eliminatePureLiterals() {
         Literal l = posOccurrences[v] != 0 ? Literal(v) : -Literal(v);
         while (Clause* c = listHead(l))
             deleteClause(nullptr, c, l);
-        uint32_t bit = uint32_t{1} << (v / sigBucketWidth % 32);
         for (uint32_t q = p + 1; q < lastPosition && occurrences(v) > 0; ++q) {
             Variable x = order[q];
             if (eliminated[x]) continue;
@@ -99,11 +98,7 @@ bool Solver::eliminatePureLiterals() {
                 Clause* prev = nullptr;
                 for (Clause* c = listHead(key); c;) {
                     Clause* next = c->next;
-                    bool holds = false;
-                    if (c->signature & bit)
-                        for (uint32_t i = 0; i < c->size && !holds; ++i)
-                            holds = var(c->literals[i]) == v;
-                    if (holds)
+                    if (storedIndex(c, v) < c->size)
                         deleteClause(prev, c, key);
                     else
                         prev = c;
@@ -143,7 +138,7 @@ bool Solver::propagateUnits() {
                 deleteClause(prev, c, l);
             c = next;
         }
-        uint32_t bit = uint32_t{1} << (v / sigBucketWidth % 32);
+        uint32_t bit = signatureBit(v);
         for (uint32_t q = position(v) + 1; q < lastPosition && occurrences(v) != keyed(v); ++q) {
             Variable x = order[q];
             for (Literal key : {Literal(x), -Literal(x)}) {

@@ -78,18 +78,14 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
     }
 
     // Clauses keyed after w that hold it as a stored literal.
-    uint32_t bit = uint32_t{1} << (w / sigBucketWidth % 32);
     for (uint32_t p = position(w) + 1; p < lastPosition && occurrences(w) > 0; ++p) {
         Variable z = order[p];
         for (Literal key : {Literal(z), -Literal(z)}) {
             Clause* prev = nullptr;
             for (Clause* c = listHead(key); c;) {
                 Clause* next = c->next;
-                uint32_t i = 0;
-                if (c->signature & bit)
-                    while (i < c->size && var(c->literals[i]) != w)
-                        ++i;
-                if (!(c->signature & bit) || i == c->size) {
+                uint32_t i = storedIndex(c, w);
+                if (i == c->size) {
                     prev = c;
                     c = next;
                     continue;

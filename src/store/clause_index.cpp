@@ -31,7 +31,7 @@ bool sameLiterals(const Clause* a, const Clause* b) {
 void Solver::computeSignature(Clause* clause) const {
     uint32_t s = 0;
     for (uint32_t i = 0; i < clause->size; ++i)
-        s |= uint32_t{1} << (var(clause->literals[i]) / sigBucketWidth % 32);
+        s |= signatureBit(var(clause->literals[i]));
     clause->signature = s;
     clause->signatureSize = clause->size;
 }

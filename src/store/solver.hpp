@@ -142,6 +142,16 @@ struct Solver {
     bool isExistential(Variable v) const { return varFlags.get(v) & 1; }
     uint32_t position(Variable v) const { return varFlags.get(v) >> 1; }
     uint32_t occurrences(Variable v) const { return posOccurrences.get(v) + negOccurrences.get(v); }
+    uint32_t signatureBit(Variable v) const { return uint32_t{1} << (v / sigBucketWidth % 32); }
+    // Index of c's stored literal on v, or c->size when it has none; the
+    // signature rules most clauses out without a scan.
+    uint32_t storedIndex(const Clause* c, Variable v) const {
+        if (!(c->signature & signatureBit(v))) return c->size;
+        uint32_t i = 0;
+        while (i < c->size && var(c->literals[i]) != v)
+            ++i;
+        return i;
+    }
     uint32_t keyed(Variable v) const {
         VarRecord r = vars.get(v);
         return r.posCount + r.negCount;
