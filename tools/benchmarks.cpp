@@ -54,9 +54,10 @@ bool readManifest(const std::string& directory, std::vector<Instance>& instances
 
 int runBenchmarks(const DiffSettings& settings) {
     std::vector<Instance> instances;
-    if (!readManifest(settings.benchmarkDirectory, instances)) {
-        std::cout << "cannot read " << settings.benchmarkDirectory
-                  << "/manifest.tsv (columns path and depqbf_result)" << std::endl;
+    // A manifest without a single known answer would check nothing.
+    if (!readManifest(settings.benchmarkDirectory, instances) || instances.empty()) {
+        std::cout << "no instance with a known answer in " << settings.benchmarkDirectory
+                  << "/manifest.tsv (columns path and depqbf_result, TRUE or FALSE)" << std::endl;
         return 2;
     }
     auto start = std::chrono::steady_clock::now();
