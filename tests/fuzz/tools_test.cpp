@@ -6,6 +6,7 @@
 #include "generator.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
@@ -251,6 +252,35 @@ TEST(Runs, OnlyAnAnswerMatchingItsExitStatusCounts) {
     EXPECT_EQ(judge(false, 11, "TRUE\n"), Verdict::broken);
     EXPECT_EQ(judge(true, 0, "\nTIME LIMIT EXCEEDED\n"), Verdict::timeLimit);
     EXPECT_EQ(judge(true, 30, "\nMEMORY LIMIT EXCEEDED\n"), Verdict::memoryLimit);
+}
+
+TEST(Process, ReportsStatusSignalOutputAndCpuLimit) {
+    std::string out = testing::TempDir() + "process_test.out";
+    auto sh = [&out](const std::string& script, unsigned cpuSeconds = 0) {
+        return runProcess({"/bin/sh", "-c", script}, out, cpuSeconds);
+    };
+    ProcessResult r = sh("echo out; echo err >&2; exit 3");
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.output, "out\nerr\n");
+    r = sh("kill -TERM $$");
+    EXPECT_FALSE(r.exited);
+    EXPECT_EQ(r.status, 15);
+    EXPECT_EQ(describe(r).rfind("signal 15", 0), 0u);
+    // stdin is empty rather than inherited, so a reader cannot hang.
+    r = sh("cat; echo done");
+    EXPECT_EQ(r.output, "done\n");
+    // The soft CPU limit sends SIGXCPU, which the child may still report.
+    r = sh("trap 'echo limit; exit 0' XCPU; while :; do :; done", 1);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.output, "limit\n");
+    EXPECT_GE(r.cpuSeconds, 0.5);
+    std::remove(out.c_str());
+
+    EXPECT_EQ(lastLine("a\nb\n\n"), "b");
+    EXPECT_EQ(lastLine(""), "");
+    EXPECT_FALSE(findOnPath("sh").empty());
+    EXPECT_TRUE(findOnPath("no-such-tool-anywhere").empty());
 }
 
 } // namespace
