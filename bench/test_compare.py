@@ -136,7 +136,7 @@ class EndToEnd(unittest.TestCase):
                              'case $f in *good*) echo valid >"$f.qbc";; '
                              '*) echo forged >"$f.qbc";; esac\necho TRUE; exit 10')
             depqbf = script(folder, "depqbf", "exit 10")
-            checker = script(folder, "checker", 'grep -q valid "$2"')
+            checker = script(folder, "checker", 'grep -q valid "$2" && exit 10; exit 1')
             output = folder / "out" / "run.md"
 
             status = compare.main(["--karvona", karvona, "--depqbf", depqbf, "--checker",
