@@ -4,6 +4,7 @@
 
 #include "differential.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -61,19 +62,43 @@ int runBenchmarks(const DiffSettings& settings) {
         return 2;
     }
     auto start = std::chrono::steady_clock::now();
-    std::vector<std::string> options;
-    if (!settings.optionSets.empty()) options = optionArguments(settings.optionSets.front(), {});
-    std::map<pid_t, size_t> running; // child -> instance
+    std::vector<std::string> optionSets = settings.optionSets;
+    if (optionSets.empty()) optionSets.push_back("");
+    // One job per instance and option set. A certified run works on a copy in
+    // the work directory: the certificate lands beside its input, and the
+    // benchmark folder is never written to.
+    struct Job {
+        size_t instance;
+        std::vector<std::string> options;
+        bool certified;
+    };
+    std::vector<Job> jobs;
+    for (const std::string& set : optionSets) {
+        std::vector<std::string> options = optionArguments(set, {});
+        bool certified = std::find(options.begin(), options.end(), "-c") != options.end();
+        for (size_t i = 0; i < instances.size(); ++i)
+            jobs.push_back({i, options, certified});
+    }
+    std::map<pid_t, size_t> running; // child -> job
     size_t next = 0;
     unsigned solved = 0, timeouts = 0, memouts = 0, failures = 0;
-    auto outputPath = [&](size_t i) {
-        return settings.workDirectory + "/benchmark-" + std::to_string(i) + ".out";
+    auto outputPath = [&](size_t j) {
+        return settings.workDirectory + "/benchmark-" + std::to_string(j) + ".out";
     };
-    while (next < instances.size() || !running.empty()) {
-        while (next < instances.size() && running.size() < std::max(1u, settings.jobs)) {
+    auto inputPath = [&](size_t j) {
+        const std::string& path = instances[jobs[j].instance].path;
+        if (!jobs[j].certified) return settings.benchmarkDirectory + "/" + path;
+        return settings.workDirectory + "/benchmark-" + std::to_string(j) + ".qdimacs";
+    };
+    while (next < jobs.size() || !running.empty()) {
+        while (next < jobs.size() && running.size() < std::max(1u, settings.jobs)) {
+            const Job& job = jobs[next];
+            if (job.certified)
+                writeFile(inputPath(next), readFile(settings.benchmarkDirectory + "/" +
+                                                    instances[job.instance].path));
             std::vector<std::string> argv{settings.karvona};
-            argv.insert(argv.end(), options.begin(), options.end());
-            argv.push_back(settings.benchmarkDirectory + "/" + instances[next].path);
+            argv.insert(argv.end(), job.options.begin(), job.options.end());
+            argv.push_back(inputPath(next));
             pid_t pid =
                 startProcess(argv, outputPath(next), settings.cpuLimit, settings.memoryLimit);
             running[pid] = next++;
@@ -82,24 +107,31 @@ int runBenchmarks(const DiffSettings& settings) {
         pid_t pid = waitForAny(result);
         auto it = running.find(pid);
         if (it == running.end()) continue;
-        size_t i = it->second;
+        size_t j = it->second;
         running.erase(it);
-        result.output = readFile(outputPath(i));
-        std::remove(outputPath(i).c_str());
-        const Instance& instance = instances[i];
+        result.output = readFile(outputPath(j));
+        std::remove(outputPath(j).c_str());
+        const Job& job = jobs[j];
+        const Instance& instance = instances[job.instance];
         Verdict verdict = judgeKarvona(result);
         std::ostringstream line;
         line << std::fixed << std::setprecision(2) << std::setw(7) << result.cpuSeconds << " s  ";
+        std::string problem;
         switch (verdict.kind) {
         case Verdict::trueFormula:
         case Verdict::falseFormula:
-            if ((verdict.kind == Verdict::trueFormula) == instance.expected) {
-                ++solved;
-                line << "ok       " << answerName(instance.expected);
-            } else {
+            if ((verdict.kind == Verdict::trueFormula) != instance.expected) {
                 ++failures;
                 line << "WRONG    " << answerName(!instance.expected) << ", expected "
                      << answerName(instance.expected);
+            } else if (job.certified &&
+                       !(problem = checkCertificate(settings, inputPath(j), instance.expected))
+                            .empty()) {
+                ++failures;
+                line << "REJECTED " << answerName(instance.expected);
+            } else {
+                ++solved;
+                line << "ok       " << answerName(instance.expected);
             }
             break;
         case Verdict::timeLimit:
@@ -115,13 +147,19 @@ int runBenchmarks(const DiffSettings& settings) {
             line << "BROKEN   " << verdict.why;
             break;
         }
-        std::cout << line.str() << "  " << instance.path << std::endl;
+        if (job.certified) {
+            std::remove(inputPath(j).c_str());
+            std::remove((inputPath(j) + ".qbc.tmp").c_str());
+            if (problem.empty()) std::remove((inputPath(j) + ".qbc").c_str());
+        }
+        std::cout << line.str() << "  " << quoteArguments(job.options) << "  " << instance.path
+                  << std::endl;
+        if (!problem.empty()) std::cout << problem << std::endl;
         if (verdict.kind == Verdict::broken) std::cout << result.output << std::endl;
     }
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    std::cout << instances.size() << " instances, CPU limit " << settings.cpuLimit
-              << " s: " << solved << " solved, " << timeouts << " timeouts, " << memouts
-              << " memouts, " << failures << " wrong or broken, " << seconds.count() << " s"
-              << std::endl;
+    std::cout << jobs.size() << " runs, CPU limit " << settings.cpuLimit << " s: " << solved
+              << " solved, " << timeouts << " timeouts, " << memouts << " memouts, " << failures
+              << " wrong or broken, " << seconds.count() << " s" << std::endl;
     return failures ? 1 : 0;
 }

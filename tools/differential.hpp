@@ -21,6 +21,14 @@ inline const std::vector<std::string> defaultOptionSets = {
     "-l -b",        // literal bound across combined scopes
     "-O @order",    // the order first, then the default heuristic
     "-m -O @order", // the order, then maximum conflicts
+    "-u",           // universal expansion
+    "-U",           // every universal expanded first
+    "-b -u",        // expansion with combined scopes
+    "-l -u",        // literal bound choosing expansions
+    "-m -u",        //
+    "-I -u",        //
+    "-U -l",        //
+    "-u -O @order", // orders that mix universals and existentials
 };
 
 struct DiffSettings {
