@@ -7,10 +7,10 @@
 
 Literal Solver::defineDnf(const Clause* list) {
     uint32_t terms = 0;
+    std::vector<Literal> operands;
     for (const Clause* c = list; c; c = c->next) {
         uint32_t k = certificate.nextIndex();
-        std::vector<Literal> operands;
-        operands.reserve(c->size);
+        operands.clear();
         for (uint32_t i = 0; i < c->size; ++i)
             operands.push_back(-certificateLiteral(c->literals[i]));
         certificate.defineAnd(k, operands.data(), c->size);
@@ -81,7 +81,7 @@ void Solver::writeConclusion(bool valid, uint32_t finalNumber) {
         certificate.writeInvalid(finalNumber);
         return;
     }
-    if (universalExpansion || expansionCount > 0) completeFunctions();
+    if (expansionPossible()) completeFunctions();
     std::vector<std::pair<uint32_t, Literal>> pairs;
     for (Variable v = 1; v <= lastInputVar; ++v)
         if (isExistential(v) && substitution[v].function != 0)

@@ -36,7 +36,7 @@ int signOn(const Clause* c, Variable v) {
 void Solver::writeRefutation(const Clause* finalClause) {
     GrowArray<ResolutionStep> requiredSteps;
     collectRequiredSteps(finalClause->id, requiredSteps);
-    if (universalExpansion || expansionCount > 0) removeTautologies(finalClause->id, requiredSteps);
+    if (expansionPossible()) removeTautologies(finalClause->id, requiredSteps);
     certificate.close();
     startCertificate();
     uint32_t n = writeResolutionSteps(requiredSteps, finalClause->id);

@@ -53,7 +53,7 @@ bool Solver::expandUniversal(Variable u) {
 
     for (uint32_t p = s; p < last; ++p) {
         Variable x = order[p];
-        if (eliminated[x] || occurrences(x) == 0) continue;
+        if (mapTrue[x] == 0) continue;
         for (Literal key : {Literal(x), -Literal(x)}) {
             Literal keyTrue = key > 0 ? Literal(mapTrue[x]) : -Literal(mapTrue[x]);
             Literal keyFalse = key > 0 ? Literal(mapFalse[x]) : -Literal(mapFalse[x]);

@@ -139,6 +139,8 @@ struct Solver {
     static const char* versionNumber() { return "2.01"; }
     static const char* compileDate() { return "Oct 30 2010"; }
 
+    // -u asks for expansion, but -U and -O entries can expand without it.
+    bool expansionPossible() const { return universalExpansion || expansionCount > 0; }
     bool isExistential(Variable v) const { return varFlags.get(v) & 1; }
     uint32_t position(Variable v) const { return varFlags.get(v) >> 1; }
     uint32_t occurrences(Variable v) const { return posOccurrences.get(v) + negOccurrences.get(v); }
