@@ -1,46 +1,62 @@
-// The run from the command line to the exit status. Errors travel as
-// exceptions to the handlers here, which print one line and give status 30.
+// The run from the command line to the exit status, as a client of the
+// library: a failed call comes back as an error kind, which selects the one
+// line printed before status 30.
 
 #include "driver/run.hpp"
 
-#include "store/solver.hpp"
-
 #include <iostream>
-#include <new>
-#include <string>
+
+namespace {
+
+void printError(int kind, const char* path, const char* message) {
+    switch (kind) {
+    case KARVONA_ERROR_MEMORY:
+        std::cout << "Memory exception: " << message << std::endl;
+        break;
+    case KARVONA_ERROR_FORMAT:
+        std::cout << "Error reading " << path << ": " << message << std::endl;
+        break;
+    case KARVONA_ERROR_FILE:
+        std::cout << "Unable to open " << path << ": " << message << std::endl;
+        break;
+    case KARVONA_ERROR_SOLVER:
+        std::cout << "Solver error: " << message << std::endl;
+        break;
+    case KARVONA_ERROR_BOUNDS:
+        std::cout << "Out of bounds: " << message << std::endl;
+        break;
+    case KARVONA_ERROR_ALLOCATION:
+        std::cout << std::endl << "MEMORY LIMIT EXCEEDED" << std::endl;
+        break;
+    default:
+        std::cout << "Unknown exception caught." << std::endl;
+        break;
+    }
+}
+
+} // namespace
 
 int run(int argc, char** argv) {
     installCpuLimitHandler();
-    Solver solver;
+    karvona* solver = karvona_new();
+    if (!solver) {
+        printError(KARVONA_ERROR_ALLOCATION, "", "");
+        return 30;
+    }
     const char* path = scanOptions(solver, argc, argv);
     if (!path) {
         printUsage();
+        karvona_delete(solver);
         return 0;
     }
-    bool certificates = solver.certificates;
-    solver.keepInputClauses = certificates;
-    solver.copyInputClauses = certificates;
-
-    int status = 30;
-    try {
-        if (certificates) solver.certificateFileName = std::string(path) + ".qbc";
-        bool answer = solver.load(path) && solver.solve();
-        std::cout << (answer ? "TRUE" : "FALSE") << std::endl;
-        status = answer ? 10 : 20;
-    } catch (const MemoryException& e) {
-        std::cout << "Memory exception: " << e.message << std::endl;
-    } catch (const FileFormatException& e) {
-        std::cout << "Error reading " << path << ": " << e.message << std::endl;
-    } catch (const FileSystemException& e) {
-        std::cout << "Unable to open " << path << ": " << e.message << std::endl;
-    } catch (const SolverException& e) {
-        std::cout << "Solver error: " << e.message << std::endl;
-    } catch (const OutOfBoundsException& e) {
-        std::cout << "Out of bounds: " << e.message << std::endl;
-    } catch (const std::bad_alloc&) {
-        std::cout << std::endl << "MEMORY LIMIT EXCEEDED" << std::endl;
-    } catch (...) {
-        std::cout << "Unknown exception caught." << std::endl;
+    int status = karvona_load_file(solver, path);
+    if (status == 0) status = karvona_solve(solver);
+    if (status == KARVONA_TRUE || status == KARVONA_FALSE) {
+        std::cout << (status == KARVONA_TRUE ? "TRUE" : "FALSE") << std::endl;
+    } else {
+        printError(status, path, karvona_error_message(solver));
+        status = 30;
     }
+    karvona_delete(solver);
     return status;
 }

@@ -1,12 +1,11 @@
 // The usage text, printed when no input path is given.
 
 #include "driver/run.hpp"
-#include "store/solver.hpp"
 
 #include <iostream>
 
 void printUsage() {
-    std::cout << Solver::version() << std::endl;
+    std::cout << karvona_version() << std::endl;
     std::cout << "Usage: karvona [Options] <qdimacs-file>" << std::endl;
     std::cout << "Options:" << std::endl;
     std::cout << "  -s\t Show progress" << std::endl;

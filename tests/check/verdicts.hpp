@@ -3,7 +3,7 @@
 // Assertions on the one line karvona-check prints, so that a test names the
 // verdict and the part of the reason it cares about.
 
-#include "check_certificate.hpp"
+#include "check/check_certificate.hpp"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -4,7 +4,7 @@
 // declared number of clauses. A lone 0 is skipped without a number, while a
 // tautology keeps its number so that later clauses are not renumbered.
 
-#include "check_certificate.hpp"
+#include "check/check_certificate.hpp"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // space may follow the conclusion. A truncated file therefore never passes
 // as a shorter certificate.
 
-#include "check_certificate.hpp"
+#include "check/check_certificate.hpp"
 
 #include <charconv>
 #include <limits>

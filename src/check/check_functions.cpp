@@ -10,7 +10,7 @@
 // is left to CaDiCaL: the definitions, Tseitin encoded, together with "some
 // input clause is false" must be unsatisfiable.
 
-#include "check_certificate.hpp"
+#include "check/check_certificate.hpp"
 
 #include <cadical.hpp>
 #include <cstdlib>

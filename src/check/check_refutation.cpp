@@ -10,7 +10,7 @@
 // is still on the walk's path depends on itself. A derived clause is freed
 // once every step that needs it has been computed.
 
-#include "check_certificate.hpp"
+#include "check/check_certificate.hpp"
 
 #include <cstdlib>
 #include <unordered_map>

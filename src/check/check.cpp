@@ -2,7 +2,7 @@
 // exit status that says whether the certificate proves the formula true,
 // proves it false, or proves nothing.
 
-#include "check_certificate.hpp"
+#include "check/check_certificate.hpp"
 
 #include <fstream>
 #include <iostream>
