@@ -11,8 +11,8 @@
 
 static const int universals[] = {1, 2, 0};
 static const int existentials[] = {3, 4, 0};
-static const int clauses[] = {-3, 1, 0, -3, 2, 0, 3, -1, -2, 0, /* y3 <-> x1 and x2 */
-                              -4, 3, 2, 0, 4, -3, 0, 4, -2, 0}; /* y4 <-> y3 or x2 */
+/* y3 <-> x1 and x2, then y4 <-> y3 or x2; each clause ends with 0. */
+static const int clauses[] = {-3, 1, 0, -3, 2, 0, 3, -1, -2, 0, -4, 3, 2, 0, 4, -3, 0, 4, -2, 0};
 
 int main(int argc, char** argv) {
     const char* certificate = argc > 1 ? argv[1] : "api_example.qbc";
