@@ -15,8 +15,9 @@
  *
  * Every call that can fail returns 0 (or the answer) on success and a
  * negative error kind on failure; karvona_error_message then tells why. No
- * exception and no process exit leaves the library. After a failed load or
- * solve the handle only accepts karvona_error_message and karvona_delete.
+ * exception and no process exit leaves the library. A KARVONA_ERROR_USAGE
+ * failure changes nothing; after any other failure every call on the handle
+ * returns that failure again, and only karvona_delete is left to do.
  *
  * Handles share nothing: any number may exist side by side in one process,
  * each used by one thread at a time. The solver writes its warnings and,

@@ -91,6 +91,13 @@ template <typename Step> int guarded(karvona* k, Step step) {
     return fail(k, kind, message);
 }
 
+// A handle that failed keeps answering with that failure.
+bool failed(karvona* k, int& status) {
+    if (k->stage != Stage::failed) return false;
+    status = fail(k, k->failure, k->message);
+    return true;
+}
+
 int usage(karvona* k, const char* message) {
     return fail(k, KARVONA_ERROR_USAGE, message);
 }
@@ -175,6 +182,7 @@ void karvona_delete(karvona* solver) {
 }
 
 int karvona_set_option(karvona* k, const char* name, int value) {
+    if (int status; failed(k, status)) return status;
     if (k->stage != Stage::options) return usage(k, "options come before the formula");
     struct Switch {
         const char* name;
@@ -197,6 +205,7 @@ int karvona_set_option(karvona* k, const char* name, int value) {
 }
 
 int karvona_add_order(karvona* k, const char* text) {
+    if (int status; failed(k, status)) return status;
     if (k->stage != Stage::options) return usage(k, "options come before the formula");
     if (!text) return usage(k, "no elimination order");
     return guarded(k, [&] {
@@ -221,6 +230,7 @@ int karvona_add_order(karvona* k, const char* text) {
 }
 
 int karvona_set_certificate(karvona* k, const char* path) {
+    if (int status; failed(k, status)) return status;
     if (k->stage != Stage::options) return usage(k, "options come before the formula");
     if (!path || !*path) return usage(k, "no certificate path");
     return guarded(k, [&] {
@@ -230,6 +240,7 @@ int karvona_set_certificate(karvona* k, const char* path) {
 }
 
 int karvona_load_file(karvona* k, const char* path) {
+    if (int status; failed(k, status)) return status;
     if (k->stage != Stage::options) return usage(k, "the formula is given already");
     if (!path) return usage(k, "no input path");
     return guarded(k, [&] {
@@ -244,6 +255,7 @@ int karvona_load_file(karvona* k, const char* path) {
 }
 
 int karvona_add_block(karvona* k, int quantifier, const int* variables) {
+    if (int status; failed(k, status)) return status;
     if (!building(k)) return usage(k, "the formula is given already");
     if (k->stage == Stage::clauses) return usage(k, "the prefix comes before the clauses");
     if (quantifier != KARVONA_EXISTS && quantifier != KARVONA_FORALL)
@@ -263,6 +275,7 @@ int karvona_add_block(karvona* k, int quantifier, const int* variables) {
 }
 
 int karvona_add_literal(karvona* k, int literal) {
+    if (int status; failed(k, status)) return status;
     if (!building(k)) return usage(k, "the formula is given already");
     return guarded(k, [&] {
         k->stage = Stage::clauses;
@@ -278,7 +291,7 @@ int karvona_add_literal(karvona* k, int literal) {
 }
 
 int karvona_solve(karvona* k) {
-    if (k->stage == Stage::failed) return fail(k, k->failure, k->message);
+    if (int status; failed(k, status)) return status;
     if (k->stage == Stage::solved) return k->answer;
     if (k->clauseOpen) return usage(k, "the last clause is not ended by 0");
     if (k->stage != Stage::loaded && k->certify && k->certificatePath.empty())
