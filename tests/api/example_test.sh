@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# api_example_test.sh EXAMPLE KARVONA CHECKER FORMULA SCRATCH: the example's
+# example_test.sh EXAMPLE KARVONA CHECKER FORMULA SCRATCH: the example's
 # certificate must prove its formula true and equal, byte for byte, the
 # certificate karvona -c writes for the same formula read from a file.
 set -u
