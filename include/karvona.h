@@ -11,13 +11,15 @@
  * A formula built through the calls is decided exactly as the same formula
  * read from a QDIMACS file whose header names the largest variable used and
  * the number of clauses added: free variables join an outermost existential
- * block, repeated literals merge, and the same malformations are rejected.
+ * block, repeated literals merge, and the same malformations are rejected
+ * (a formula needs at least one variable and one clause, as in the header).
  *
  * Every call that can fail returns 0 (or the answer) on success and a
  * negative error kind on failure; karvona_error_message then tells why. No
- * exception and no process exit leaves the library. A KARVONA_ERROR_USAGE
- * failure changes nothing; after any other failure every call on the handle
- * returns that failure again, and only karvona_delete is left to do.
+ * exception and no process exit leaves the library. After a
+ * KARVONA_ERROR_USAGE failure the handle stays usable; after any other
+ * failure every call on it returns that failure again, and only
+ * karvona_delete is left to do.
  *
  * Handles share nothing: any number may exist side by side in one process,
  * each used by one thread at a time. The solver writes its warnings and,
@@ -69,9 +71,10 @@ KARVONA_API void karvona_delete(karvona* solver);
 
 /* Switches an option on (value != 0) or off, before the formula is given.
  * The names are the command line's options without the dash:
- *   "s" show progress          "c" certificate, named after the loaded file + ".qbc"
- *   "m" max-conflicts heuristic "l" literal-bound heuristic  "I" inside-out
- *   "u" universal expansion    "b" scope combining  "U" expand all universals first
+ *   "s" show progress               "c" certificate, named after the loaded file + ".qbc"
+ *   "m" maximum-conflicts heuristic "l" literal-bound heuristic
+ *   "I" eliminate inside-out        "u" universal expansion
+ *   "b" scope combining             "U" expand all universals first
  *   "d" dump the formula after the first propagation to "karvona2.qdimacs_" */
 KARVONA_API int karvona_set_option(karvona* solver, const char* name, int value);
 
