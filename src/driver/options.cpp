@@ -1,5 +1,6 @@
 // Option scan. Options are whole arguments; anything else is a candidate
-// input path, and the first one wins.
+// input path, and the first one wins. The few long options are recognised
+// anywhere; any other word, even one starting with "--", is still a path.
 
 #include "driver/run.hpp"
 #include "store/solver.hpp"
@@ -66,6 +67,14 @@ const char* scanOptions(Solver& solver, int argc, char** argv) {
         } else if (!std::strcmp(a, "-O")) {
             if (i + 1 == argc) orderError("-O requires an elimination order.");
             appendOrder(solver, argv[++i]);
+        } else if (!std::strcmp(a, "--help")) {
+            printHelp();
+            std::exit(0);
+        } else if (!std::strcmp(a, "--version")) {
+            std::cout << Solver::version() << std::endl;
+            std::exit(0);
+        } else if (!std::strcmp(a, "--qdo")) {
+            solver.qdimacsOutput = true;
         } else if (!path) {
             path = a;
         }

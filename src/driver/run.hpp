@@ -10,4 +10,6 @@ int run(int argc, char** argv);
 const char* scanOptions(Solver& solver, int argc, char** argv);
 
 void printUsage();
+// The usage text, the long options and where the manual is; for --help.
+void printHelp();
 void installCpuLimitHandler();

@@ -128,6 +128,7 @@ struct Solver {
     std::string certificateFileName;
     std::string dumpFileName;
     bool certificates = false;
+    bool qdimacsOutput = false; // --qdo: keep what the outermost block's values need
     std::vector<int32_t> eliminationOrder;
 
     Solver();
