@@ -3,25 +3,24 @@
 // universal reduction, so no stored clause ever holds its key's variable
 // twice. Dropped clauses still take an id, keeping ids in file order.
 
+#include "qdimacs/input_file.hpp"
 #include "store/solver.hpp"
 
 #include <cstdio>
 #include <iostream>
-#include <memory>
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-} // namespace
-
+// A stream that ends too early is more likely a broken compressed file than
+// a broken formula, so the decompressor's status goes first then.
 bool Solver::load(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw FileSystemException{{"file not found"}};
-    bool result = readQdimacs(file.get());
-    file.reset();
+    InputFile input(path);
+    bool result;
+    try {
+        result = readQdimacs(input.stream());
+    } catch (const FileFormatException&) {
+        if (std::feof(input.stream())) input.finish();
+        throw;
+    }
+    input.finish();
     if (!result && certificates) finishCertificate();
     return result;
 }
