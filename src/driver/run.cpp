@@ -25,7 +25,7 @@ int run(int argc, char** argv) {
     try {
         if (certificates) solver.certificateFileName = std::string(path) + ".qbc";
         bool answer = solver.load(path) && solver.solve();
-        std::cout << (answer ? "TRUE" : "FALSE") << std::endl;
+        printAnswer(solver, answer);
         status = answer ? 10 : 20;
     } catch (const MemoryException& e) {
         std::cout << "Memory exception: " << e.message << std::endl;

@@ -9,6 +9,9 @@ int run(int argc, char** argv);
 // path or null when there is none. Misused -O ends the process.
 const char* scanOptions(Solver& solver, int argc, char** argv);
 
+// The TRUE/FALSE line, or the QDIMACS answer with --qdo.
+void printAnswer(const Solver& solver, bool answer);
+
 void printUsage();
 // The usage text, the long options and where the manual is; for --help.
 void printHelp();

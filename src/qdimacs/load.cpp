@@ -12,6 +12,10 @@
 // A stream that ends too early is more likely a broken compressed file than
 // a broken formula, so the decompressor's status goes first then.
 bool Solver::load(const std::string& path) {
+    if (qdimacsOutput) {
+        certificates = keepInputClauses = copyInputClauses = true;
+        certificate.keepGates = true;
+    }
     InputFile input(path);
     bool result;
     try {
@@ -21,6 +25,7 @@ bool Solver::load(const std::string& path) {
         throw;
     }
     input.finish();
+    if (qdimacsOutput) findOutermostBlock();
     if (!result && certificates) finishCertificate();
     return result;
 }
@@ -44,9 +49,11 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
         }
         merged[k++] = lit;
     }
+    uint32_t full = k;
     while (k > 0 && !isExistential(var(merged[k - 1])))
         --k;
     if (k == 0) {
+        if (qdimacsOutput) refutedClause.assign(merged, merged + full);
         // The refutation is this input clause itself, under its own number.
         if (certificates) {
             Clause* empty = newClause(0, nullptr);

@@ -113,6 +113,14 @@ compressed_input_broken)
     "$expect" 30 "$src/compressed_input_missing_tool.out" env PATH="$PWD/empty" "$karvona" f.zst ||
         fail "unexpected status or output without zstd"
     ;;
+qdo_certificate)
+    # --qdo alone writes no file; with -c the certificate is the usual one.
+    cp "$src/certificate_true.qdimacs" "$input"
+    run 10 --qdo "$input"
+    only "$input"
+    run 10 --qdo -c "$input"
+    same "$src/certificate_true.certificate" "$input.qbc"
+    ;;
 time_limit)
     # Only the soft limit is lowered: at the hard limit the kernel kills the
     # process outright instead of sending SIGXCPU.
