@@ -226,7 +226,11 @@ int main(int argc, char** argv) {
                 report(path, "cannot read: " + error);
                 continue;
             }
-            report(path, checker.check(f, path, {}));
+            int before = checker.skipped;
+            std::string problem = checker.check(f, path, {});
+            report(path, problem);
+            if (problem.empty())
+                std::cout << (checker.skipped > before ? "skipped " : "ok ") << path << std::endl;
         }
     }
     std::filesystem::remove_all(checker.dir);

@@ -147,10 +147,10 @@ void Solver::recordRefutedClause(uint32_t finalId, const GrowArray<ResolutionSte
             stack.pop_back();
         }
     }
-    Clause* final = resolveOnPivot(clauses[last.parentB], clauses[last.parentA],
-                                   rootVariable(last.pivot), false);
-    refutedClause.assign(final->literals, final->literals + final->size);
-    releaseClause(final);
+    Clause* unreduced = resolveOnPivot(clauses[last.parentB], clauses[last.parentA],
+                                       rootVariable(last.pivot), false);
+    refutedClause.assign(unreduced->literals, unreduced->literals + unreduced->size);
+    releaseClause(unreduced);
     release();
 }
 
