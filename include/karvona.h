@@ -75,7 +75,8 @@ KARVONA_API void karvona_delete(karvona* solver);
  *   "m" maximum-conflicts heuristic "l" literal-bound heuristic
  *   "I" eliminate inside-out        "u" universal expansion
  *   "b" scope combining             "U" expand all universals first
- *   "d" dump the formula after the first propagation to "karvona2.qdimacs_" */
+ *   "d" dump the formula after the first propagation to "karvona2.qdimacs_"
+ *   "qdo" keep what karvona_values needs (the certificate bookkeeping, in memory) */
 KARVONA_API int karvona_set_option(karvona* solver, const char* name, int value);
 
 /* Appends variables to the elimination order, given as the command line's
@@ -101,6 +102,19 @@ KARVONA_API int karvona_add_literal(karvona* solver, int literal);
 /* Decides the formula: KARVONA_TRUE, KARVONA_FALSE or an error kind. Asked
  * again, it returns the same answer. */
 KARVONA_API int karvona_solve(karvona* solver);
+
+/* After karvona_solve: the variable and clause counts of the formula's
+ * header (for a built formula, the largest variable and the clauses added). */
+KARVONA_API int karvona_header(karvona* solver, int* variables, int* clauses);
+
+/* After karvona_solve with option "qdo": the values of the outermost block
+ * that the answer determines, as literals in prefix order. A true formula
+ * whose outermost block is existential gives every variable of that block
+ * (its function is a constant there); a false formula whose outermost block
+ * is universal gives the counterexample values the refutation fixes; any
+ * other case gives none. Returns their number and points *values at them,
+ * valid until the handle is deleted. */
+KARVONA_API int karvona_values(karvona* solver, const int** values);
 
 /* Why the last failed call failed ("" before any failure). The text lives
  * as long as the handle. */

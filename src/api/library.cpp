@@ -21,6 +21,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -44,6 +45,7 @@ struct karvona {
     bool expandFirst = false;
     bool scopeCombining = false;
     bool dump = false;
+    bool qdo = false;
     std::string certificatePath; // empty: named after the loaded file
 
     std::string prefixText;   // quantifier lines
@@ -51,6 +53,7 @@ struct karvona {
     uint64_t maxVariable = 0; // largest variable named, the header's count
     uint64_t clauseCount = 0; // clauses ended by 0
     bool clauseOpen = false;  // literals added since the last 0
+    std::vector<int> values;  // karvona_values, once asked
 };
 
 namespace {
@@ -119,6 +122,7 @@ void applyOptions(karvona* k, const char* inputPath) {
     s.scopeCombining = k->scopeCombining;
     s.dumpFormula = k->dump;
     if (k->dump) s.dumpFileName = "karvona2.qdimacs";
+    s.qdimacsOutput = k->qdo;
     bool certificates = k->certify || !k->certificatePath.empty();
     s.certificates = certificates;
     s.keepInputClauses = certificates;
@@ -155,10 +159,10 @@ bool loadBuiltFormula(karvona* k) {
     std::unique_ptr<std::FILE, FileCloser> stream(fmemopen(text.data(), text.size(), "r"));
     if (!stream) throw std::bad_alloc();
     Solver& s = k->solver;
+    s.prepareInput();
     bool result = s.readQdimacs(stream.get());
     stream.reset();
-    if (!result && s.certificates) s.finishCertificate();
-    return result;
+    return s.finishLoad(result);
 }
 
 } // namespace
@@ -193,7 +197,7 @@ int karvona_set_option(karvona* k, const char* name, int value) {
         {"m", &karvona::maxConflicts},   {"l", &karvona::literalBound},
         {"I", &karvona::innermost},      {"u", &karvona::expansion},
         {"b", &karvona::scopeCombining}, {"U", &karvona::expandFirst},
-        {"d", &karvona::dump},
+        {"d", &karvona::dump},           {"qdo", &karvona::qdo},
     };
     for (const Switch& s : switches) {
         if (name && !std::strcmp(name, s.name)) {
@@ -308,6 +312,26 @@ int karvona_solve(karvona* k) {
         k->answer = k->solver.solve() ? KARVONA_TRUE : KARVONA_FALSE;
         k->stage = Stage::solved;
         return k->answer;
+    });
+}
+
+int karvona_header(karvona* k, int* variables, int* clauses) {
+    if (int status; failed(k, status)) return status;
+    if (k->stage != Stage::solved) return usage(k, "the formula is not decided yet");
+    if (variables) *variables = int(k->solver.headerVariables);
+    if (clauses) *clauses = int(k->solver.headerClauses);
+    return 0;
+}
+
+int karvona_values(karvona* k, const int** values) {
+    if (int status; failed(k, status)) return status;
+    if (k->stage != Stage::solved) return usage(k, "the formula is not decided yet");
+    if (!k->qdo) return usage(k, "values need the option \"qdo\"");
+    return guarded(k, [&] {
+        std::vector<Literal> found = k->solver.qdimacsValues(k->answer == KARVONA_TRUE);
+        k->values.assign(found.begin(), found.end());
+        if (values) *values = k->values.data();
+        return int(k->values.size());
     });
 }
 

@@ -21,10 +21,22 @@ void CertificateFile::defineAnd(uint32_t k, const Literal* operands, uint32_t co
     for (uint32_t i = 0; i < count; ++i)
         stream << ' ' << operands[i];
     stream << " 0" << std::endl;
+    if (keepGates) keepGate(k, 'A', operands, count);
 }
 
 void CertificateFile::defineIte(uint32_t k, Literal c, Literal t, Literal e) {
     stream << "E " << k << " I " << c << ' ' << t << ' ' << e << std::endl;
+    if (keepGates) {
+        Literal operands[] = {c, t, e};
+        keepGate(k, 'I', operands, 3);
+    }
+}
+
+void CertificateFile::keepGate(uint32_t k, char kind, const Literal* operands, uint32_t count) {
+    gateAt[k] = uint32_t(gateWords.size()) + 1;
+    gateWords.push_back(kind);
+    gateWords.push_back(int32_t(count));
+    gateWords.insert(gateWords.end(), operands, operands + count);
 }
 
 void CertificateFile::writeStep(uint32_t i, uint32_t a, uint32_t b) {
@@ -43,11 +55,13 @@ void CertificateFile::writeInvalid(uint32_t n) {
     stream.flush();
 }
 
+// Without a name the bookkeeping runs for --qdo alone and writes nothing.
 void Solver::startCertificate() {
-    certificate.open(certificateFileName + ".tmp");
+    if (!certificateFileName.empty()) certificate.open(certificateFileName + ".tmp");
 }
 
 void Solver::finishCertificate() {
+    if (certificateFileName.empty()) return;
     certificate.close();
     std::rename((certificateFileName + ".tmp").c_str(), certificateFileName.c_str());
 }

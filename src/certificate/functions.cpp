@@ -87,6 +87,7 @@ void Solver::writeConclusion(bool valid, uint32_t finalNumber) {
         if (isExistential(v) && substitution[v].function != 0)
             pairs.emplace_back(v, substitution[v].function);
     certificate.writeValid(pairs);
+    if (qdimacsOutput && !outermostUniversal) evaluateOutermostFunctions(pairs);
 }
 
 // A clause that ties a leaving variable to what replaces it; it exists only

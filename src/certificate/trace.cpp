@@ -37,6 +37,9 @@ void Solver::writeRefutation(const Clause* finalClause) {
     GrowArray<ResolutionStep> requiredSteps;
     collectRequiredSteps(finalClause->id, requiredSteps);
     if (expansionPossible()) removeTautologies(finalClause->id, requiredSteps);
+    // The block is known only once loading is over.
+    if (qdimacsOutput && (loading || outermostUniversal))
+        recordRefutedClause(finalClause->id, requiredSteps);
     certificate.close();
     startCertificate();
     uint32_t n = writeResolutionSteps(requiredSteps, finalClause->id);
@@ -76,7 +79,7 @@ bool Solver::isTautologicalResolvent(const Clause* a, const Clause* b, Variable 
     return false;
 }
 
-Clause* Solver::resolveOnPivot(const Clause* a, const Clause* b, Variable pivot) {
+Clause* Solver::resolveOnPivot(const Clause* a, const Clause* b, Variable pivot, bool reduce) {
     int sa = signOn(a, pivot);
     int sb = signOn(b, pivot);
     if (sa == 0 || sb != -sa)
@@ -99,7 +102,7 @@ Clause* Solver::resolveOnPivot(const Clause* a, const Clause* b, Variable pivot)
         else
             take(a->literals[i++]);
     }
-    while (k > 0 && !isExistential(var(out[k - 1])))
+    while (reduce && k > 0 && !isExistential(var(out[k - 1])))
         --k;
     return newClause(k, out);
 }
@@ -211,7 +214,8 @@ void Solver::removeTautologies(uint32_t finalId, GrowArray<ResolutionStep>& requ
             requiredSteps[t] = ResolutionStep{};
         }
     }
-    std::cout << "Fixed Tautologies: " << fixedTautologies << std::endl;
+    if (!certificateFileName.empty())
+        std::cout << "Fixed Tautologies: " << fixedTautologies << std::endl;
     for (Clause* c : resolvents)
         if (c) releaseClause(c);
 }

@@ -1,5 +1,6 @@
 // Option scan. Options are whole arguments; anything else is a candidate
-// input path, and the first one wins.
+// input path, and the first one wins. The few long options are recognised
+// anywhere; any other word, even one starting with "--", is still a path.
 
 #include "driver/run.hpp"
 
@@ -30,6 +31,14 @@ const char* scanOptions(karvona* solver, int argc, char** argv) {
             if (i + 1 == argc) orderError("-O requires an elimination order.");
             if (karvona_add_order(solver, argv[++i]) != 0)
                 orderError(karvona_error_message(solver));
+        } else if (!std::strcmp(a, "--help")) {
+            printHelp();
+            std::exit(0);
+        } else if (!std::strcmp(a, "--version")) {
+            std::cout << karvona_version() << std::endl;
+            std::exit(0);
+        } else if (!std::strcmp(a, "--qdo")) {
+            karvona_set_option(solver, "qdo", 1);
         } else if (!path) {
             path = a;
         }

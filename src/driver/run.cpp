@@ -52,7 +52,7 @@ int run(int argc, char** argv) {
     int status = karvona_load_file(solver, path);
     if (status == 0) status = karvona_solve(solver);
     if (status == KARVONA_TRUE || status == KARVONA_FALSE) {
-        std::cout << (status == KARVONA_TRUE ? "TRUE" : "FALSE") << std::endl;
+        printAnswer(solver, status);
     } else {
         printError(status, path, karvona_error_message(solver));
         status = 30;

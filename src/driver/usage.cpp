@@ -1,4 +1,4 @@
-// The usage text, printed when no input path is given.
+// The usage text, printed when no input path is given, and the longer help.
 
 #include "driver/run.hpp"
 
@@ -17,4 +17,15 @@ void printUsage() {
     std::cout << "  -b\t Enable scope-combining after expansion (experimental)" << std::endl;
     std::cout << "  -U\t First expand all universals (experimental)" << std::endl;
     std::cout << "  -O\t Provide an elimination order (\"n ... n\"; space-separated)" << std::endl;
+}
+
+void printHelp() {
+    printUsage();
+    std::cout << "Long options:" << std::endl;
+    std::cout << "  --qdo      Answer with \"s cnf 1 V C\" or \"s cnf 0 V C\" and \"V lit 0\" lines" << std::endl;
+    std::cout << "             for the values of the outermost block (QDIMACS output)" << std::endl;
+    std::cout << "  --help     Print this text" << std::endl;
+    std::cout << "  --version  Print the version" << std::endl;
+    std::cout << "Files ending in .gz, .bz2, .xz, .lzma or .zst are decompressed while read." << std::endl;
+    std::cout << "See man karvona for the details." << std::endl;
 }

@@ -3,25 +3,37 @@
 // universal reduction, so no stored clause ever holds its key's variable
 // twice. Dropped clauses still take an id, keeping ids in file order.
 
+#include "qdimacs/input_file.hpp"
 #include "store/solver.hpp"
 
 #include <cstdio>
 #include <iostream>
-#include <memory>
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-} // namespace
-
+// A stream that ends too early is more likely a broken compressed file than
+// a broken formula, so the decompressor's status goes first then.
 bool Solver::load(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw FileSystemException{{"file not found"}};
-    bool result = readQdimacs(file.get());
-    file.reset();
+    prepareInput();
+    InputFile input(path);
+    bool result;
+    try {
+        result = readQdimacs(input.stream());
+    } catch (const FileFormatException&) {
+        if (std::feof(input.stream())) input.finish();
+        throw;
+    }
+    input.finish();
+    return finishLoad(result);
+}
+
+// --qdo takes its values from the certificate bookkeeping, kept in memory.
+void Solver::prepareInput() {
+    if (!qdimacsOutput) return;
+    certificates = keepInputClauses = copyInputClauses = true;
+    certificate.keepGates = true;
+}
+
+bool Solver::finishLoad(bool result) {
+    if (qdimacsOutput) findOutermostBlock();
     if (!result && certificates) finishCertificate();
     return result;
 }
@@ -45,9 +57,11 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
         }
         merged[k++] = lit;
     }
+    uint32_t full = k;
     while (k > 0 && !isExistential(var(merged[k - 1])))
         --k;
     if (k == 0) {
+        if (qdimacsOutput) refutedClause.assign(merged, merged + full);
         // The refutation is this input clause itself, under its own number.
         if (certificates) {
             Clause* empty = newClause(0, nullptr);

@@ -139,6 +139,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
     if (in.number(declared) != Scanner::Token::number || declared <= 0)
         formatError("bogus number of clauses in header");
     uint32_t m = uint32_t(declared);
+    headerVariables = lastVar;
+    headerClauses = m;
     if (certificates) resolutionParents.resize(m);
     certificate.lastIndex = lastVar;
     sigBucketWidth = (lastVar + 1) / 32 + 1;

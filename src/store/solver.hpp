@@ -75,6 +75,12 @@ struct CertificateFile {
     void writeStep(uint32_t i, uint32_t a, uint32_t b);
     void writeValid(const std::vector<std::pair<uint32_t, Literal>>& pairs);
     void writeInvalid(uint32_t n);
+
+    // With --qdo the gates also stay in memory, to be evaluated at the end.
+    bool keepGates = false;
+    GrowArray<uint32_t> gateAt; // per index: 1 + offset of its gate in gateWords, or 0
+    std::vector<int32_t> gateWords; // per gate: 'A' or 'I', operand count, operands
+    void keepGate(uint32_t k, char kind, const Literal* operands, uint32_t count);
 };
 
 struct Solver {
@@ -128,6 +134,7 @@ struct Solver {
     std::string certificateFileName;
     std::string dumpFileName;
     bool certificates = false;
+    bool qdimacsOutput = false; // --qdo: keep what the outermost block's values need
     std::vector<int32_t> eliminationOrder;
 
     Solver();
@@ -185,6 +192,8 @@ struct Solver {
 
     // Reading and loading, qdimacs/reader.cpp and qdimacs/load.cpp.
     bool load(const std::string& path);
+    void prepareInput();
+    bool finishLoad(bool result);
     bool readQdimacs(std::FILE* stream);
     bool addClause(uint32_t count, const Literal* literals);
 
@@ -242,7 +251,7 @@ struct Solver {
     void writeRefutation(const Clause* finalClause);
     void collectRequiredSteps(uint32_t finalId, GrowArray<ResolutionStep>& requiredSteps);
     void removeTautologies(uint32_t finalId, GrowArray<ResolutionStep>& requiredSteps);
-    Clause* resolveOnPivot(const Clause* a, const Clause* b, Variable pivot);
+    Clause* resolveOnPivot(const Clause* a, const Clause* b, Variable pivot, bool reduce = true);
     bool isTautologicalResolvent(const Clause* a, const Clause* b, Variable pivot) const;
     Variable rootVariable(Variable v);
     uint32_t writeResolutionSteps(GrowArray<ResolutionStep>& requiredSteps, uint32_t finalId);
@@ -254,4 +263,17 @@ struct Solver {
     void completeFunctions();
     void writeConclusion(bool valid, uint32_t finalNumber = 0);
     void putDefiningClause(Literal key, std::initializer_list<Literal> stored, uint32_t id);
+
+    // QDIMACS output (--qdo): the outermost block's values, certificate/outermost.cpp.
+    // They come from the certificate bookkeeping, run without a file unless -c asks for one.
+    uint32_t headerVariables = 0;
+    uint32_t headerClauses = 0;
+    std::vector<Variable> outermostBlock; // its variables in prefix order
+    bool outermostUniversal = false;
+    std::vector<Literal> outermostValues; // true formula: what the block's functions give
+    std::vector<Literal> refutedClause;   // false formula: the final clause before reduction
+    void findOutermostBlock();
+    void evaluateOutermostFunctions(const std::vector<std::pair<uint32_t, Literal>>& pairs);
+    void recordRefutedClause(uint32_t finalId, const GrowArray<ResolutionStep>& requiredSteps);
+    std::vector<Literal> qdimacsValues(bool answer) const;
 };

@@ -91,6 +91,36 @@ certificate_unwritable)
     cd /proc/self || fail "no /proc"
     run 30 -c fd/3
     ;;
+compressed_input)
+    # Every format gives the plain file's answer and certificate, under the
+    # name given plus .qbc.
+    cp "$src/certificate_true.qdimacs" f
+    gzip -c f >f.gz && bzip2 -c f >f.bz2 && xz -c f >f.xz && xz --format=lzma -c f >f.lzma &&
+        zstd -q -c f >f.zst || fail "cannot compress"
+    for z in gz bz2 xz lzma zst; do
+        run 10 -c f.$z
+        same "$src/certificate_true.certificate" f.$z.qbc
+    done
+    ;;
+compressed_input_broken)
+    # The cut-off trailer leaves every byte of the formula readable: only the
+    # decompressor's status tells. A missing decompressor is no hang either.
+    gzip -c "$src/certificate_true.qdimacs" | head -c -4 >cut.gz
+    run 30 -c cut.gz
+    only cut.gz
+    zstd -q -c "$src/certificate_true.qdimacs" >f.zst
+    mkdir empty
+    "$expect" 30 "$src/compressed_input_missing_tool.out" env PATH="$PWD/empty" "$karvona" f.zst ||
+        fail "unexpected status or output without zstd"
+    ;;
+qdo_certificate)
+    # --qdo alone writes no file; with -c the certificate is the usual one.
+    cp "$src/certificate_true.qdimacs" "$input"
+    run 10 --qdo "$input"
+    only "$input"
+    run 10 --qdo -c "$input"
+    same "$src/certificate_true.certificate" "$input.qbc"
+    ;;
 time_limit)
     # Only the soft limit is lowered: at the hard limit the kernel kills the
     # process outright instead of sending SIGXCPU.
