@@ -123,13 +123,16 @@ class Scanner {
     }
 
     char peek() { return skip() ? text[next] : '\0'; }
+    void advance() { ++next; }
 
     bool number(int64_t& value) {
         std::string w = word();
         if (w.empty()) return false;
+        // The whole word must be the number: a NUL byte inside it would end
+        // strtoll's scan early.
         char* end = nullptr;
         value = std::strtoll(w.c_str(), &end, 10);
-        return *end == '\0' && value >= INT32_MIN && value <= INT32_MAX;
+        return end == w.c_str() + w.size() && value >= INT32_MIN && value <= INT32_MAX;
     }
 
     bool inHeader = false;
@@ -155,7 +158,7 @@ bool readQdimacs(const std::string& text, Formula& formula, std::string& error) 
     in.inHeader = false;
     formula.variableCount = int32_t(n);
     for (char ch = in.peek(); ch == 'a' || ch == 'e' || ch == 'A' || ch == 'E'; ch = in.peek()) {
-        in.word();
+        in.advance(); // the letter alone: "e1 2 0" quantifies 1 and 2
         QuantifierLine line;
         line.universal = ch == 'a' || ch == 'A';
         for (;;) {
