@@ -101,14 +101,14 @@ class Scanner {
   public:
     explicit Scanner(const std::string& text) : text(text) {}
 
-    // Skips white space and, unless in the header line, comments; true if a
-    // token follows. Like karvona, a token starting with 'c' opens a comment
-    // that runs to the line end.
+    // Skips white space and, outside the header and quantifier lines,
+    // comments; true if a token follows. Like karvona, a token starting with
+    // 'c' opens a comment that runs to the line end.
     bool skip() {
         for (;;) {
             while (next < text.size() && std::isspace(static_cast<unsigned char>(text[next])))
                 ++next;
-            if (inHeader || next == text.size() || text[next] != 'c') return next < text.size();
+            if (inLine || next == text.size() || text[next] != 'c') return next < text.size();
             while (next < text.size() && text[next] != '\n')
                 ++next;
         }
@@ -135,7 +135,7 @@ class Scanner {
         return end == w.c_str() + w.size() && value >= INT32_MIN && value <= INT32_MAX;
     }
 
-    bool inHeader = false;
+    bool inLine = false;
 
   private:
     const std::string& text;
@@ -150,17 +150,18 @@ bool readQdimacs(const std::string& text, Formula& formula, std::string& error) 
     int64_t n = 0;
     int64_t m = 0;
     bool p = in.word() == "p";
-    in.inHeader = true;
+    in.inLine = true;
     if (!p || in.word() != "cnf" || !in.number(n) || !in.number(m) || n <= 0 || m <= 0) {
         error = "bad header";
         return false;
     }
-    in.inHeader = false;
+    in.inLine = false;
     formula.variableCount = int32_t(n);
     for (char ch = in.peek(); ch == 'a' || ch == 'e' || ch == 'A' || ch == 'E'; ch = in.peek()) {
         in.advance(); // the letter alone: "e1 2 0" quantifies 1 and 2
         QuantifierLine line;
         line.universal = ch == 'a' || ch == 'A';
+        in.inLine = true;
         for (;;) {
             int64_t v = 0;
             if (!in.number(v) || v < 0 || v > n) {
@@ -170,6 +171,7 @@ bool readQdimacs(const std::string& text, Formula& formula, std::string& error) 
             if (v == 0) break;
             line.variables.push_back(int32_t(v));
         }
+        in.inLine = false;
         formula.prefix.push_back(line);
     }
     std::set<int32_t> quantified;

@@ -48,7 +48,7 @@ fi
 export ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-status=0
+status=0 passed=0 failed=0
 for target in read run; do
     extra=()
     [ "$target" = read ] && extra=(-dict="$here/qdimacs.dict")
@@ -63,10 +63,11 @@ for target in read run; do
         ls "$work/artifacts/$target-"* 2>/dev/null
         tail -n 60 "$work/$target.log"
         status=1
+        failed=$((failed + 1))
+    else
+        passed=$((passed + 1))
     fi
 done
-if [ $status -eq 0 ]; then
-    rm -rf "$work"
-    echo "libFuzzer targets: no faults"
-fi
+[ $status -eq 0 ] && rm -rf "$work"
+echo "libfuzzer: $passed passed, $failed failed"
 exit $status
