@@ -151,11 +151,13 @@ bool readQdimacs(const std::string& text, Formula& formula, std::string& error) 
     int64_t m = 0;
     bool p = in.word() == "p";
     in.inLine = true;
-    if (!p || in.word() != "cnf" || !in.number(n) || !in.number(m) || n <= 0 || m <= 0) {
+    if (!p || in.word() != "cnf" || !in.number(n) || !in.number(m) || n == 0 || n < -INT32_MAX ||
+        m <= 0) {
         error = "bad header";
         return false;
     }
     in.inLine = false;
+    n = n < 0 ? -n : n; // karvona takes a negative variable count by its magnitude
     formula.variableCount = int32_t(n);
     for (char ch = in.peek(); ch == 'a' || ch == 'e' || ch == 'A' || ch == 'E'; ch = in.peek()) {
         in.advance(); // the letter alone: "e1 2 0" quantifies 1 and 2

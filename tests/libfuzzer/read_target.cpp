@@ -94,8 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckerOutcome checker = readWithChecker(text, why);
     if (checker == CheckerOutcome::outOfMemory) return 0;
     if ((karvona == Outcome::readAll) != (checker == CheckerOutcome::accepted)) {
-        std::cerr << (karvona == Outcome::readAll ? "karvona reads the formula, the checker rejects it: " + why
-                                                  : std::string("karvona rejects the formula, the checker reads it"))
+        std::cerr << (karvona == Outcome::readAll
+                          ? "karvona reads the formula, the checker rejects it: " + why
+                          : std::string("karvona rejects the formula, the checker reads it"))
                   << std::endl;
         std::abort();
     }

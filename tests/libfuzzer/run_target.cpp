@@ -124,8 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     if (answer != expected)
-        disagree(std::string("karvona answers ") + (answer ? "TRUE" : "FALSE") +
-                     ", brute force " + (expected ? "TRUE" : "FALSE"),
+        disagree(std::string("karvona answers ") + (answer ? "TRUE" : "FALSE") + ", brute force " +
+                     (expected ? "TRUE" : "FALSE"),
                  arguments, text);
     check::Result checked = check::checkTexts(text, readFile(certificatePath));
     check::Verdict proved = answer ? check::Verdict::provedTrue : check::Verdict::provedFalse;
