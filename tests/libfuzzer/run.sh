@@ -57,7 +57,7 @@ for target in read run; do
         -rss_limit_mb=4096 -malloc_limit_mb=4096 -print_final_stats=1 \
         -artifact_prefix="$work/artifacts/$target-" "$work/$target" >"$work/$target.log" 2>&1
     result=$?
-    grep -E '^#[0-9]+ +(INITED|DONE)|^stat::number_of_executed_units|^Done ' "$work/$target.log"
+    grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::number_of_executed_units|^Done ' "$work/$target.log"
     if [ $result -ne 0 ]; then
         echo "fuzz_$target FAILED (status $result); log $work/$target.log, input:"
         ls "$work/artifacts/$target-"* 2>/dev/null

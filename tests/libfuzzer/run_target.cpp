@@ -31,15 +31,17 @@ constexpr size_t maxUsedVariables = 10;
 constexpr size_t maxClauses = 64;
 constexpr int32_t maxDeclaredVariables = 64;
 
+// Never destroyed, since the exit handler that removes it runs after the
+// destructors of function-local statics.
 const std::string& workDirectory() {
-    static const std::string directory = [] {
+    static const std::string* directory = [] {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "karvona-fuzz-XXXXXX").string();
         if (!mkdtemp(pattern.data())) std::abort();
         std::atexit([] { std::filesystem::remove_all(workDirectory()); });
-        return pattern;
+        return new std::string(pattern);
     }();
-    return directory;
+    return *directory;
 }
 
 [[noreturn]] void disagree(const std::string& what, const std::vector<std::string>& arguments,
