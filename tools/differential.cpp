@@ -15,10 +15,12 @@ namespace {
 const char usage[] =
     "usage: karvona-diff --karvona BIN [options]\n"
     "  --seeds FIRST COUNT   generated formulas FIRST .. FIRST+COUNT-1 (default 1 100)\n"
-    "  --large               20-40 variables, judged by depqbf only (default: at most 12,\n"
-    "                        judged by brute force and depqbf)\n"
+    "  --large               20-40 variables, judged by depqbf only, in the built-in list\n"
+    "                        for larger formulas (default: at most 12 variables, judged\n"
+    "                        by brute force and depqbf)\n"
     "  --options TEXT        run this option set instead of the built-in list; repeatable;\n"
     "                        @order stands for a generated -O order\n"
+    "  --certified           add -c to every option set: each run writes a certificate\n"
     "  --shrink              minimise every failing formula\n"
     "  --benchmarks DIR      run every instance of DIR/manifest.tsv instead (first\n"
     "                        --options set, default none)\n"
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
     DiffSettings settings;
     bool cpuLimitGiven = false;
     std::vector<std::string> optionSets;
+    bool certified = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         auto value = [&](int needed = 1) -> bool { return i + needed < argc; };
@@ -62,6 +65,8 @@ int main(int argc, char** argv) {
             settings.large = true;
         } else if (arg == "--options" && value()) {
             optionSets.push_back(argv[++i]);
+        } else if (arg == "--certified") {
+            certified = true;
         } else if (arg == "--shrink") {
             settings.shrink = true;
         } else if (arg == "--benchmarks" && value()) {
@@ -79,12 +84,16 @@ int main(int argc, char** argv) {
             return badUsage("unknown or incomplete argument " + std::string(arg));
         }
     }
+    if (settings.large) settings.optionSets = largeOptionSets;
     if (!optionSets.empty()) settings.optionSets = optionSets;
     if (settings.karvona.empty()) return badUsage("--karvona is required");
     if (access(settings.karvona.c_str(), X_OK) != 0)
         return badUsage("cannot execute " + settings.karvona);
     bool benchmarks = !settings.benchmarkDirectory.empty();
     if (benchmarks && optionSets.empty()) settings.optionSets = {""};
+    if (certified)
+        for (std::string& set : settings.optionSets)
+            set = set.empty() ? "-c" : "-c " + set;
     if (benchmarks && !cpuLimitGiven) settings.cpuLimit = 5;
     if (!benchmarks) {
         settings.depqbf = findOnPath(settings.depqbf.empty() ? "depqbf" : settings.depqbf);

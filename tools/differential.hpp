@@ -31,6 +31,12 @@ inline const std::vector<std::string> defaultOptionSets = {
     "-u -O @order", // orders that mix universals and existentials
 };
 
+// For --large formulas: expanding every universal first is exponential in
+// the number of universals, so -U stays out.
+inline const std::vector<std::string> largeOptionSets = {
+    "", "-l", "-m", "-b -u", "-l -u", "-u -O @order", "-c", "-c -u",
+};
+
 struct DiffSettings {
     std::string karvona;
     std::string depqbf;        // found on PATH unless given

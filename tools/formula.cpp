@@ -101,14 +101,14 @@ class Scanner {
   public:
     explicit Scanner(const std::string& text) : text(text) {}
 
-    // Skips white space and, unless in the header line, comments; true if a
-    // token follows. Like karvona, a token starting with 'c' opens a comment
-    // that runs to the line end.
+    // Skips white space and, outside the header and quantifier lines,
+    // comments; true if a token follows. Like karvona, a token starting with
+    // 'c' opens a comment that runs to the line end.
     bool skip() {
         for (;;) {
             while (next < text.size() && std::isspace(static_cast<unsigned char>(text[next])))
                 ++next;
-            if (inHeader || next == text.size() || text[next] != 'c') return next < text.size();
+            if (inLine || next == text.size() || text[next] != 'c') return next < text.size();
             while (next < text.size() && text[next] != '\n')
                 ++next;
         }
@@ -123,16 +123,19 @@ class Scanner {
     }
 
     char peek() { return skip() ? text[next] : '\0'; }
+    void advance() { ++next; }
 
     bool number(int64_t& value) {
         std::string w = word();
         if (w.empty()) return false;
+        // The whole word must be the number: a NUL byte inside it would end
+        // strtoll's scan early.
         char* end = nullptr;
         value = std::strtoll(w.c_str(), &end, 10);
-        return *end == '\0' && value >= INT32_MIN && value <= INT32_MAX;
+        return end == w.c_str() + w.size() && value >= INT32_MIN && value <= INT32_MAX;
     }
 
-    bool inHeader = false;
+    bool inLine = false;
 
   private:
     const std::string& text;
@@ -147,17 +150,20 @@ bool readQdimacs(const std::string& text, Formula& formula, std::string& error) 
     int64_t n = 0;
     int64_t m = 0;
     bool p = in.word() == "p";
-    in.inHeader = true;
-    if (!p || in.word() != "cnf" || !in.number(n) || !in.number(m) || n <= 0 || m <= 0) {
+    in.inLine = true;
+    if (!p || in.word() != "cnf" || !in.number(n) || !in.number(m) || n == 0 || n < -INT32_MAX ||
+        m <= 0) {
         error = "bad header";
         return false;
     }
-    in.inHeader = false;
+    in.inLine = false;
+    n = n < 0 ? -n : n; // karvona takes a negative variable count by its magnitude
     formula.variableCount = int32_t(n);
     for (char ch = in.peek(); ch == 'a' || ch == 'e' || ch == 'A' || ch == 'E'; ch = in.peek()) {
-        in.word();
+        in.advance(); // the letter alone: "e1 2 0" quantifies 1 and 2
         QuantifierLine line;
         line.universal = ch == 'a' || ch == 'A';
+        in.inLine = true;
         for (;;) {
             int64_t v = 0;
             if (!in.number(v) || v < 0 || v > n) {
@@ -167,6 +173,7 @@ bool readQdimacs(const std::string& text, Formula& formula, std::string& error) 
             if (v == 0) break;
             line.variables.push_back(int32_t(v));
         }
+        in.inLine = false;
         formula.prefix.push_back(line);
     }
     std::set<int32_t> quantified;

@@ -89,10 +89,14 @@ bool parseInteger(std::string_view w, int64_t& value) {
     throw FormulaException{line, why};
 }
 
-int64_t headerNumber(Scanner& in, const char* what) {
+// karvona takes a negative variable count by its magnitude, so the count
+// may carry a sign; the clause count may not.
+int64_t headerNumber(Scanner& in, const char* what, bool magnitude) {
     std::string_view w = in.word();
     int64_t value = 0;
-    if (!parseInteger(w, value) || value <= 0)
+    bool number = parseInteger(w, value);
+    if (magnitude && value < 0) value = -value;
+    if (!number || value <= 0)
         fail(in.line(), std::string("bogus ") + what + " in header: " + quoted(w));
     return value;
 }
@@ -109,8 +113,8 @@ Formula readFormula(std::string_view text) {
     if (w != "p") fail(in.line(), "p header missing");
     if (in.word() != "cnf") fail(in.line(), "cnf header missing");
     Formula f;
-    f.variableCount = uint32_t(headerNumber(in, "variable count"));
-    uint32_t declared = uint32_t(headerNumber(in, "clause count"));
+    f.variableCount = uint32_t(headerNumber(in, "variable count", true));
+    uint32_t declared = uint32_t(headerNumber(in, "clause count", false));
     uint32_t n = f.variableCount;
     f.position.assign(n + 1, 0);
     f.universal.assign(n + 1, 0);

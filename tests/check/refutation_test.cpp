@@ -3,6 +3,8 @@
 
 #include "verdicts.hpp"
 
+#include <pthread.h>
+
 namespace {
 
 // forall 1 exists 2 3: (1 2) (-2 3) (-3); false, since -3, -2 and then the
@@ -87,10 +89,10 @@ TEST(Refutation, ClauseNumbersMustNameSomething) {
                    "concluded clause 4 is not empty after universal reduction: -2");
 }
 
-TEST(Refutation, DeepDerivationNeedsNoRecursion) {
-    // exists 1..n: (1) (-1 2) ... (-(n-1) n) (-n), refuted by a chain of n
-    // steps written last step first, each naming the next line's clause.
-    constexpr int n = 200000;
+// exists 1..n: (1) (-1 2) ... (-(n-1) n) (-n), refuted by a chain of n steps
+// written last step first, each naming the next line's clause.
+void deepDerivation() {
+    constexpr int n = 40000;
     std::string f = "p cnf " + std::to_string(n) + " " + std::to_string(n + 1) + "\ne";
     for (int v = 1; v <= n; ++v)
         f += " " + std::to_string(v);
@@ -108,6 +110,26 @@ TEST(Refutation, DeepDerivationNeedsNoRecursion) {
                  std::to_string(previous) + " 0\n";
     }
     expectFalse(f, certificate(steps + "CONCLUDE INVALID " + std::to_string(2 * n + 1)));
+}
+
+// Runs body on a thread with a small stack, so that recursion as deep as a
+// long derivation overflows it even though the main thread's stack is large.
+void onSmallStack(void (*body)()) {
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 512 * 1024);
+    pthread_t thread;
+    auto start = [](void* f) -> void* {
+        reinterpret_cast<void (*)()>(f)();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, start, reinterpret_cast<void*>(body)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
+TEST(Refutation, DeepDerivationNeedsNoRecursion) {
+    onSmallStack(deepDerivation);
 }
 
 } // namespace
