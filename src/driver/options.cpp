@@ -66,6 +66,12 @@ const char* scanOptions(Solver& solver, int argc, char** argv) {
         } else if (!std::strcmp(a, "-O")) {
             if (i + 1 == argc) orderError("-O requires an elimination order.");
             appendOrder(solver, argv[++i]);
+        } else if (!std::strcmp(a, "--hybrid")) {
+            solver.hybrid = true;
+        } else if (!std::strcmp(a, "--hybrid-budget") && i + 1 < argc) {
+            // Undocumented: a tiny budget makes small formulas reach the engines.
+            solver.hybrid = true;
+            solver.hybridBudget = std::strtoull(argv[++i], nullptr, 10);
         } else if (!path) {
             path = a;
         }
