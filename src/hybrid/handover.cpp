@@ -14,8 +14,10 @@
 
 namespace {
 
-// Full expansion is tried while the copies of every clause stay below this.
+// Full expansion is tried while the copies of every clause stay below a bound;
+// a budget set by hand scales it, so small formulas reach every engine.
 constexpr uint64_t expansionClauseBound = uint64_t{1} << 22;
+constexpr uint64_t expansionPerBudget = 8;
 constexpr uint32_t expansionUniversalBound = 16;
 
 struct HandOver {
@@ -121,12 +123,14 @@ int Solver::handOver() {
     uint32_t firstExistential = lastPosition;
     for (Variable y : formula.existentials)
         if (occurrences(y) > 0) firstExistential = std::min(firstExistential, position(y));
+    uint64_t expansionBound =
+        hybridBudget != 0 ? expansionPerBudget * hybridBudget : expansionClauseBound;
     bool twoLevel = universals > 0 && position(formula.universals.back()) < firstExistential;
     if (universals == 0) {
         engine.announce("SAT back end", formula);
         answer = engine.satBackEnd(formula);
     } else if (universals <= expansionUniversalBound &&
-               (uint64_t{clauseCount} << universals) <= expansionClauseBound) {
+               (uint64_t{clauseCount} << universals) <= expansionBound) {
         engine.announce("expansion", formula);
         bool satisfiable = expandedSatisfiable(formula, *this);
         // A refutation of the copies need not lift to one of the clauses, so a
