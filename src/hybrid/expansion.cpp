@@ -8,29 +8,58 @@
 
 #include <cadical.hpp>
 
-bool expandedSatisfiable(const Remaining& formula, Solver& solver) {
-    uint32_t k = uint32_t(formula.universals.size());
-    GrowArray<uint32_t> depth; // per variable: universals before it (existential) or its index
-    GrowArray<uint32_t> base;  // per existential: number of its first copy
+namespace {
+
+// Per variable: for an existential, the number of universals before it; for
+// a universal, its index. Per existential: the number of its first copy.
+struct Copies {
+    GrowArray<uint32_t> depth;
+    GrowArray<uint32_t> base;
     uint32_t next = 1;
-    uint32_t u = 0;
-    for (uint32_t p = 0; p < solver.lastPosition; ++p) {
-        Variable v = solver.order[p];
-        if (solver.eliminated[v]) continue;
-        if (!solver.isExistential(v)) {
-            if (u < k && formula.universals[u] == v) depth[v] = u++;
-            continue;
+
+    Copies(const Remaining& formula, Solver& solver) {
+        uint32_t k = uint32_t(formula.universals.size());
+        uint32_t u = 0;
+        for (uint32_t p = 0; p < solver.lastPosition; ++p) {
+            Variable v = solver.order[p];
+            if (solver.eliminated[v]) continue;
+            if (!solver.isExistential(v)) {
+                if (u < k && formula.universals[u] == v) depth[v] = u++;
+                continue;
+            }
+            depth[v] = u;
+            base[v] = next;
+            next += uint32_t{1} << u;
         }
-        depth[v] = u;
-        base[v] = next;
-        next += uint32_t{1} << u;
     }
-    CaDiCaL::Solver sat;
-    sat.reserve(int(next));
-    for (const auto& c : formula.clauses) {
+
+    // The universals a clause's copies are made for: those before its innermost existential.
+    uint32_t scope(const std::vector<int32_t>& c, Solver& solver) {
         uint32_t m = 0;
         for (int32_t l : c)
             if (solver.isExistential(var(l)) && depth[var(l)] > m) m = depth[var(l)];
+        return m;
+    }
+};
+
+} // namespace
+
+uint64_t expandedLiteralCount(const Remaining& formula, Solver& solver) {
+    if (formula.universals.size() > 30) return UINT64_MAX;
+    Copies copies(formula, solver);
+    uint64_t n = 0;
+    for (const auto& c : formula.clauses)
+        n += uint64_t{c.size()} << copies.scope(c, solver);
+    return n;
+}
+
+bool expandedSatisfiable(const Remaining& formula, Solver& solver) {
+    Copies copies(formula, solver);
+    GrowArray<uint32_t>& depth = copies.depth;
+    CaDiCaL::Solver sat;
+    sat.reserve(int(copies.next));
+    for (const auto& c : formula.clauses) {
+        uint32_t m = copies.scope(c, solver);
         for (uint32_t bits = 0; bits < (uint32_t{1} << m); ++bits) {
             // Bit i of bits is the value of universal i.
             bool satisfied = false;
@@ -41,7 +70,7 @@ bool expandedSatisfiable(const Remaining& formula, Solver& solver) {
             for (int32_t l : c) {
                 Variable v = var(l);
                 if (!solver.isExistential(v)) continue;
-                int32_t copy = int32_t(base[v] + (bits & ((uint32_t{1} << depth[v]) - 1)));
+                int32_t copy = int32_t(copies.base[v] + (bits & ((uint32_t{1} << depth[v]) - 1)));
                 sat.add(l > 0 ? copy : -copy);
             }
             sat.add(0);

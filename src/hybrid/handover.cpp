@@ -14,11 +14,10 @@
 
 namespace {
 
-// Full expansion is tried while the copies of every clause stay below a bound;
-// a budget set by hand scales it, so small formulas reach every engine.
-constexpr uint64_t expansionClauseBound = uint64_t{1} << 22;
-constexpr uint64_t expansionPerBudget = 8;
-constexpr uint32_t expansionUniversalBound = 16;
+// Full expansion is tried while the literals of all copies stay below a
+// bound; a budget set by hand scales it, so small formulas reach every engine.
+constexpr uint64_t expansionLiteralBound = uint64_t{1} << 26;
+constexpr uint64_t expansionPerBudget = 24;
 
 struct HandOver {
     Solver& solver;
@@ -124,13 +123,12 @@ int Solver::handOver() {
     for (Variable y : formula.existentials)
         if (occurrences(y) > 0) firstExistential = std::min(firstExistential, position(y));
     uint64_t expansionBound =
-        hybridBudget != 0 ? expansionPerBudget * hybridBudget : expansionClauseBound;
+        hybridBudget != 0 ? expansionPerBudget * hybridBudget : expansionLiteralBound;
     bool twoLevel = universals > 0 && position(formula.universals.back()) < firstExistential;
     if (universals == 0) {
         engine.announce("SAT back end", formula);
         answer = engine.satBackEnd(formula);
-    } else if (universals <= expansionUniversalBound &&
-               (uint64_t{clauseCount} << universals) <= expansionBound) {
+    } else if (expandedLiteralCount(formula, *this) <= expansionBound) {
         engine.announce("expansion", formula);
         bool satisfiable = expandedSatisfiable(formula, *this);
         // A refutation of the copies need not lift to one of the clauses, so a

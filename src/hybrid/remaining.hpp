@@ -21,6 +21,7 @@ struct Remaining {
 // Full expansion of the remainder into one CNF, decided by a SAT solver;
 // hybrid/expansion.cpp.
 bool expandedSatisfiable(const Remaining& formula, Solver& solver);
+uint64_t expandedLiteralCount(const Remaining& formula, Solver& solver);
 
 // Certificates for answers found outside the store, hybrid/certify.cpp. Each
 // finishes the certificate; the store's own functions and trace fill in the
