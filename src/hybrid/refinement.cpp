@@ -1,153 +1,336 @@
 // Counterexample-guided abstraction refinement for forall X exists Y, over
 // the clauses rather than over copies of Y. Two incremental CaDiCaL solvers
-// share one selection variable per clause that has universal literals: the
-// outer one proposes X together with the clauses it leaves open, the inner
-// one tries to satisfy exactly those clauses with Y. An answer Y^i only
-// teaches the outer solver that X must leave open one of the clauses Y^i
-// does not satisfy, so each answer is first grown, with failed assumptions,
-// to satisfy as many clauses as it can: a short refinement clause excludes
-// many assignments of X at once. The refinements never mention Y, so the
-// outer solver stays as small as the formula however many steps it takes.
+// share one selection variable per clause: the outer one proposes X together
+// with the clauses it leaves open, the inner one tries to satisfy exactly
+// those clauses under assumptions. An answer only teaches the outer solver
+// that X must leave open one of the clauses the answer does not satisfy, so
+// it is first grown through failed assumptions to satisfy all it can.
+//
+// Existentials that the matrix defines as gates over X (Tseitin encodings,
+// which most two-block formulas are) move to the outer solver with their
+// defining clauses: one of their values is as much a consequence of X as X
+// itself, and a refinement over gate outputs excludes whole regions of X
+// where one over gate inputs excludes a handful of assignments.
 
 #include "hybrid/refinement.hpp"
 
 #include <algorithm>
 #include <cadical.hpp>
 #include <cassert>
+#include <cstdlib>
+#include <memory>
 #include <unordered_map>
 
 namespace refinement {
 namespace {
 
-// Clauses with at least one universal literal. Literals are renumbered
-// densely: X as 1..universalCount in the outer solver, Y as
-// 1..existentialCount in the inner one. Clause k is selected by outer
-// variable universalCount + 1 + k ("X leaves k open") and relaxed by inner
-// variable existentialCount + 1 + k ("Y need not satisfy k").
-struct MixedClauses {
-    std::vector<uint32_t> universalStart{0};   // k -> first universal literal
-    std::vector<int32_t> universalLiterals;    // outer literals
-    std::vector<uint32_t> existentialStart{0}; // k -> first existential literal
-    std::vector<int32_t> existentialLiterals;  // inner literals
-    size_t size() const { return universalStart.size() - 1; }
+// Variables renumbered densely: X as 1..universalCount, then Y.
+struct DenseFormula {
+    size_t universalCount = 0;
+    size_t variableCount = 0;
+    std::vector<std::vector<int32_t>> clauses; // no tautology, no repeated literal
+    bool emptyClause = false;
 };
+
+DenseFormula densify(const TwoLevelFormula& formula) {
+    DenseFormula dense;
+    dense.universalCount = formula.universals.size();
+    dense.variableCount = dense.universalCount + formula.existentials.size();
+    std::unordered_map<int32_t, int32_t> index;
+    for (size_t i = 0; i < dense.universalCount; ++i)
+        index[formula.universals[i]] = int32_t(i + 1);
+    for (size_t j = 0; j < formula.existentials.size(); ++j)
+        index[formula.existentials[j]] = int32_t(dense.universalCount + j + 1);
+    std::vector<int32_t> lits;
+    for (const auto& clause : formula.clauses) {
+        lits.clear();
+        for (int32_t lit : clause) {
+            auto found = index.find(std::abs(lit));
+            assert(found != index.end());
+            if (found != index.end()) lits.push_back(lit < 0 ? -found->second : found->second);
+        }
+        std::sort(lits.begin(), lits.end(), [](int32_t a, int32_t b) {
+            return std::abs(a) < std::abs(b) || (std::abs(a) == std::abs(b) && a < b);
+        });
+        lits.erase(std::unique(lits.begin(), lits.end()), lits.end());
+        bool tautology = false;
+        for (size_t i = 1; i < lits.size(); ++i)
+            tautology |= lits[i] == -lits[i - 1];
+        if (tautology) continue;
+        dense.emptyClause |= lits.empty();
+        dense.clauses.push_back(lits);
+    }
+    return dense;
+}
+
+struct Gate {
+    int32_t variable;
+    std::vector<uint32_t> clauses; // defining clause indices
+};
+
+// Gates with more inputs than this are only found as plain AND/OR patterns.
+constexpr size_t truthTableInputs = 10;
+
+// Finds existentials that a subset of the clauses defines as a function of X
+// and of earlier gates, in that order. A subset defines y when, under every
+// assignment of its other variables, it forbids exactly one value of y:
+// "at most one" (functional) and "at least one" (total, no X left without a
+// value for y) are both checked, on truth tables for narrow gates and
+// structurally for wide AND/OR gates.
+class GateFinder {
+  public:
+    explicit GateFinder(const DenseFormula& formula);
+    std::vector<Gate> find();
+
+  private:
+    size_t slot(int32_t lit) const {
+        return size_t(lit > 0 ? lit : int32_t(f.variableCount) - lit);
+    }
+    bool available(uint32_t c, int32_t y) const;
+    bool findAnd(int32_t y, Gate& gate) const;
+    bool findByTruthTable(int32_t y, Gate& gate) const;
+
+    const DenseFormula& f;
+    std::vector<std::vector<uint32_t>> occurrences;  // literal slot -> clause indices
+    std::unordered_map<uint64_t, uint32_t> binaries; // literal pair -> clause index
+    std::vector<bool> defined;                       // variable -> universal or gate output
+};
+
+uint64_t pairKey(int32_t a, int32_t b) {
+    if (a > b) std::swap(a, b);
+    return uint64_t(uint32_t(a)) << 32 | uint32_t(b);
+}
+
+GateFinder::GateFinder(const DenseFormula& formula)
+    : f(formula), occurrences(2 * formula.variableCount + 1),
+      defined(formula.variableCount + 1, false) {
+    for (uint32_t c = 0; c < f.clauses.size(); ++c) {
+        for (int32_t lit : f.clauses[c])
+            occurrences[slot(lit)].push_back(c);
+        if (f.clauses[c].size() == 2)
+            binaries.emplace(pairKey(f.clauses[c][0], f.clauses[c][1]), c);
+    }
+    for (size_t v = 1; v <= f.universalCount; ++v)
+        defined[v] = true;
+}
+
+bool GateFinder::available(uint32_t c, int32_t y) const {
+    return std::all_of(f.clauses[c].begin(), f.clauses[c].end(), [&](int32_t lit) {
+        return std::abs(lit) == y || defined[size_t(std::abs(lit))];
+    });
+}
+
+// output <-> AND(inputs): (output | -inputs...) and (-output | input) each.
+bool GateFinder::findAnd(int32_t y, Gate& gate) const {
+    for (int32_t output : {y, -y})
+        for (uint32_t c : occurrences[slot(output)]) {
+            if (f.clauses[c].size() < 2 || !available(c, y)) continue;
+            gate.clauses.assign(1, c);
+            for (int32_t lit : f.clauses[c]) {
+                if (lit == output) continue;
+                auto found = binaries.find(pairKey(-output, -lit));
+                if (found == binaries.end()) break;
+                gate.clauses.push_back(found->second);
+            }
+            if (gate.clauses.size() == f.clauses[c].size()) return true;
+        }
+    return false;
+}
+
+bool GateFinder::findByTruthTable(int32_t y, Gate& gate) const {
+    std::vector<uint32_t> candidates;
+    std::vector<int32_t> inputs;
+    for (int32_t lit : {y, -y})
+        for (uint32_t c : occurrences[slot(lit)]) {
+            if (!available(c, y)) continue;
+            candidates.push_back(c);
+            for (int32_t other : f.clauses[c])
+                if (std::abs(other) != y &&
+                    std::find(inputs.begin(), inputs.end(), std::abs(other)) == inputs.end())
+                    inputs.push_back(std::abs(other));
+            if (inputs.size() > truthTableInputs) return false;
+        }
+    if (candidates.empty()) return false;
+    // Per clause, the input assignments under which it forbids its value of y.
+    size_t rows = size_t(1) << inputs.size();
+    size_t words = (rows + 63) / 64;
+    std::vector<std::vector<uint64_t>> forbids(candidates.size(), std::vector<uint64_t>(words));
+    for (size_t i = 0; i < candidates.size(); ++i)
+        for (size_t row = 0; row < rows; ++row) {
+            bool falsified = true;
+            for (int32_t lit : f.clauses[candidates[i]]) {
+                if (std::abs(lit) == y) continue;
+                size_t bit =
+                    size_t(std::find(inputs.begin(), inputs.end(), std::abs(lit)) - inputs.begin());
+                if (((row >> bit) & 1) == (lit > 0)) {
+                    falsified = false;
+                    break;
+                }
+            }
+            if (falsified) forbids[i][row / 64] |= uint64_t(1) << (row % 64);
+        }
+    auto positive = [&](size_t i) {
+        const auto& clause = f.clauses[candidates[i]];
+        return std::find(clause.begin(), clause.end(), y) != clause.end();
+    };
+    auto functional = [&](const std::vector<bool>& used) {
+        for (size_t w = 0; w < words; ++w) {
+            uint64_t covered = 0;
+            for (size_t i = 0; i < candidates.size(); ++i)
+                if (used[i]) covered |= forbids[i][w];
+            uint64_t all =
+                w + 1 < words || rows % 64 == 0 ? ~uint64_t(0) : (uint64_t(1) << (rows % 64)) - 1;
+            if (covered != all) return false;
+        }
+        return true;
+    };
+    std::vector<bool> used(candidates.size(), true);
+    if (!functional(used)) return false;
+    // Drop clauses the definition does not need, such as constraints on y.
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        used[i] = false;
+        if (!functional(used)) used[i] = true;
+    }
+    for (size_t w = 0; w < words; ++w) {
+        uint64_t forbidsTrue = 0, forbidsFalse = 0;
+        for (size_t i = 0; i < candidates.size(); ++i)
+            if (used[i]) (positive(i) ? forbidsFalse : forbidsTrue) |= forbids[i][w];
+        if (forbidsTrue & forbidsFalse) return false;
+    }
+    gate.clauses.clear();
+    for (size_t i = 0; i < candidates.size(); ++i)
+        if (used[i]) gate.clauses.push_back(candidates[i]);
+    return true;
+}
+
+std::vector<Gate> GateFinder::find() {
+    std::vector<Gate> gates;
+    std::vector<int32_t> work;
+    std::vector<bool> queued(f.variableCount + 1, true);
+    for (int32_t y = int32_t(f.variableCount); y > int32_t(f.universalCount); --y)
+        work.push_back(y);
+    while (!work.empty()) {
+        int32_t y = work.back();
+        work.pop_back();
+        queued[size_t(y)] = false;
+        Gate gate{y, {}};
+        if (defined[size_t(y)] || !(findAnd(y, gate) || findByTruthTable(y, gate))) continue;
+        defined[size_t(y)] = true;
+        gates.push_back(std::move(gate));
+        // Variables sharing a clause with y may have become definable.
+        for (int32_t lit : {y, -y})
+            for (uint32_t c : occurrences[slot(lit)])
+                for (int32_t other : f.clauses[c]) {
+                    size_t v = size_t(std::abs(other));
+                    if (!defined[v] && !queued[v]) {
+                        queued[v] = true;
+                        work.push_back(int32_t(v));
+                    }
+                }
+    }
+    return gates;
+}
 
 // At most this many failed-assumption rounds grow one answer.
 constexpr uint32_t growRounds = 16;
 
+// One refinement run. Outer and inner solvers both number variables as the
+// dense formula does; X and gate outputs live in the outer solver, the other
+// existentials in the inner one. Clause k of the mixed ones is selected by
+// outer variable variableCount + 1 + k ("X leaves k open") and relaxed by
+// inner variable variableCount + 1 + k ("Y need not satisfy k").
 class Engine {
   public:
-    explicit Engine(const TwoLevelFormula& formula) : formula(formula) {}
-    Result run();
+    Engine(const DenseFormula& formula, const std::vector<Gate>& gates);
+    // Fills valid, steps, and dense answers or the counterexample in value.
+    bool run(uint64_t& steps, std::vector<std::vector<int8_t>>& answers);
+    std::vector<int8_t> value; // dense variable -> current value, [1, variableCount]
 
   private:
-    bool load(); // false: some clause is empty
-    int32_t selector(size_t k) const { return int32_t(universalCount + 1 + k); }
-    int32_t relaxation(size_t k) const { return int32_t(existentialCount + 1 + k); }
+    int32_t selector(size_t k) const { return int32_t(f.variableCount + 1 + k); }
     bool satisfiedByAnswer(size_t k) const;
     void readAnswer();
     void growAnswer(const std::vector<uint32_t>& open);
 
-    const TwoLevelFormula& formula;
-    size_t universalCount = 0;
-    size_t existentialCount = 0;
-    MixedClauses mixed;
-    CaDiCaL::Solver outer;         // X and selectors; refinements
-    CaDiCaL::Solver inner;         // Y and relaxations; the matrix
-    std::vector<int8_t> candidate; // outer variable -> value of X*, [1, universalCount]
-    std::vector<int8_t> answer;    // inner variable -> value of Y*, [1, existentialCount]
+    const DenseFormula& f;
+    std::vector<bool> outerVariable;     // dense variable -> in the outer solver
+    std::vector<uint32_t> mixed;         // k -> clause index; with outer and maybe inner literals
+    std::vector<uint32_t> innerStart{0}; // k -> first inner literal of mixed clause k
+    std::vector<int32_t> innerLiterals;
+    CaDiCaL::Solver outer;
+    CaDiCaL::Solver inner;
 };
 
-bool Engine::load() {
+Engine::Engine(const DenseFormula& formula, const std::vector<Gate>& gates) : f(formula) {
     // CaDiCaL reports some events on standard output; that belongs to the driver.
     outer.set("quiet", 1);
     inner.set("quiet", 1);
-    universalCount = formula.universals.size();
-    existentialCount = formula.existentials.size();
-    std::unordered_map<int32_t, int32_t> index; // X -> positive, Y -> negative
-    for (size_t i = 0; i < universalCount; ++i)
-        index[formula.universals[i]] = int32_t(i + 1);
-    for (size_t j = 0; j < existentialCount; ++j)
-        index[formula.existentials[j]] = -int32_t(j + 1);
-
-    std::vector<int32_t> universal, existential;
-    std::vector<std::vector<int32_t>> innerOnly;
-    for (const auto& clause : formula.clauses) {
-        universal.clear();
-        existential.clear();
-        for (int32_t lit : clause) {
-            auto found = index.find(lit < 0 ? -lit : lit);
-            assert(found != index.end());
-            if (found == index.end()) continue;
-            int32_t v = found->second;
-            if (v > 0)
-                universal.push_back(lit < 0 ? -v : v);
-            else
-                existential.push_back(lit < 0 ? v : -v);
-        }
-        auto tautology = [](std::vector<int32_t>& lits) {
-            std::sort(lits.begin(), lits.end(), [](int32_t a, int32_t b) {
-                return std::abs(a) < std::abs(b) || (std::abs(a) == std::abs(b) && a < b);
-            });
-            lits.erase(std::unique(lits.begin(), lits.end()), lits.end());
-            for (size_t i = 1; i < lits.size(); ++i)
-                if (lits[i] == -lits[i - 1]) return true;
-            return false;
-        };
-        if (tautology(universal) || tautology(existential)) continue;
-        if (universal.empty() && existential.empty()) return false;
-        if (universal.empty()) {
-            innerOnly.push_back(existential);
+    size_t n = f.variableCount;
+    value.assign(n + 1, 0);
+    outerVariable.assign(n + 1, false);
+    for (size_t v = 1; v <= f.universalCount; ++v)
+        outerVariable[v] = true;
+    std::vector<bool> defining(f.clauses.size(), false);
+    for (const Gate& gate : gates) {
+        outerVariable[size_t(gate.variable)] = true;
+        for (uint32_t c : gate.clauses)
+            defining[c] = true;
+    }
+    for (uint32_t c = 0; c < f.clauses.size(); ++c) {
+        const auto& clause = f.clauses[c];
+        if (defining[c]) {
+            for (int32_t lit : clause)
+                outer.add(lit);
+            outer.add(0);
             continue;
         }
-        mixed.universalLiterals.insert(mixed.universalLiterals.end(), universal.begin(),
-                                       universal.end());
-        mixed.universalStart.push_back(uint32_t(mixed.universalLiterals.size()));
-        mixed.existentialLiterals.insert(mixed.existentialLiterals.end(), existential.begin(),
-                                         existential.end());
-        mixed.existentialStart.push_back(uint32_t(mixed.existentialLiterals.size()));
-    }
-
-    outer.reserve(int(universalCount + mixed.size()));
-    inner.reserve(int(existentialCount + mixed.size()));
-    for (const auto& clause : innerOnly) {
-        for (int32_t lit : clause)
-            inner.add(lit);
-        inner.add(0);
-    }
-    for (size_t k = 0; k < mixed.size(); ++k) {
-        // Selecting k forces every universal literal of k false.
-        int32_t s = selector(k);
-        for (uint32_t i = mixed.universalStart[k]; i < mixed.universalStart[k + 1]; ++i) {
-            outer.add(-s);
-            outer.add(-mixed.universalLiterals[i]);
-            outer.add(0);
+        bool hasOuter = std::any_of(clause.begin(), clause.end(), [&](int32_t lit) {
+            return outerVariable[size_t(std::abs(lit))];
+        });
+        if (!hasOuter) {
+            for (int32_t lit : clause)
+                inner.add(lit);
+            inner.add(0);
+            continue;
         }
-        outer.freeze(s);
-        // Prefer candidates that leave many clauses open: they are the hard ones.
-        outer.phase(s);
-        int32_t r = relaxation(k);
-        for (uint32_t i = mixed.existentialStart[k]; i < mixed.existentialStart[k + 1]; ++i)
-            inner.add(mixed.existentialLiterals[i]);
-        inner.add(r);
+        int32_t s = selector(mixed.size());
+        mixed.push_back(c);
+        for (int32_t lit : clause) {
+            if (outerVariable[size_t(std::abs(lit))]) {
+                // Selecting the clause forces each of its outer literals false.
+                outer.add(-s);
+                outer.add(-lit);
+                outer.add(0);
+            } else {
+                inner.add(lit);
+                innerLiterals.push_back(lit);
+            }
+        }
+        innerStart.push_back(uint32_t(innerLiterals.size()));
+        inner.add(s);
         inner.add(0);
-        inner.freeze(r);
-        inner.phase(-r);
+        outer.freeze(s);
+        inner.freeze(s);
+        // Prefer candidates that leave many clauses open: they are the hard
+        // ones. Prefer answers that satisfy many.
+        outer.phase(s);
+        inner.phase(-s);
     }
-    return true;
+    outer.reserve(int(n + mixed.size()));
+    inner.reserve(int(n + mixed.size()));
 }
 
 bool Engine::satisfiedByAnswer(size_t k) const {
-    for (uint32_t i = mixed.existentialStart[k]; i < mixed.existentialStart[k + 1]; ++i) {
-        int32_t lit = mixed.existentialLiterals[i];
-        if (answer[size_t(std::abs(lit))] == (lit > 0)) return true;
+    for (uint32_t i = innerStart[k]; i < innerStart[k + 1]; ++i) {
+        int32_t lit = innerLiterals[i];
+        if (value[size_t(std::abs(lit))] == (lit > 0)) return true;
     }
     return false;
 }
 
 void Engine::readAnswer() {
-    for (size_t j = 1; j <= existentialCount; ++j)
-        answer[j] = inner.val(int(j)) > 0;
+    for (size_t v = 1; v <= f.variableCount; ++v)
+        if (!outerVariable[v]) value[v] = inner.val(int(v)) > 0;
 }
 
 // Try to make the answer satisfy the clauses it leaves open as well, keeping
@@ -158,55 +341,36 @@ void Engine::growAnswer(const std::vector<uint32_t>& open) {
     std::vector<uint32_t> kept;
     for (uint32_t round = 0; round < growRounds && !attempt.empty(); ++round) {
         for (size_t k = 0; k < mixed.size(); ++k)
-            if (satisfiedByAnswer(k)) inner.assume(-relaxation(k));
+            if (satisfiedByAnswer(k)) inner.assume(-selector(k));
         for (uint32_t k : attempt)
-            inner.assume(-relaxation(k));
+            inner.assume(-selector(k));
         if (inner.solve() == 10) {
             readAnswer();
             return;
         }
         kept.clear();
         for (uint32_t k : attempt)
-            if (!inner.failed(-relaxation(k))) kept.push_back(k);
+            if (!inner.failed(-selector(k))) kept.push_back(k);
         attempt.swap(kept);
     }
 }
 
-Result Engine::run() {
-    Result result;
-    if (!load()) {
-        // An empty clause: every X is a counterexample.
-        result.steps = 1;
-        for (int32_t x : formula.universals)
-            result.counterexample.push_back(-x);
-        return result;
-    }
-    candidate.assign(universalCount + 1, 0);
-    answer.assign(existentialCount + 1, 0);
+bool Engine::run(uint64_t& steps, std::vector<std::vector<int8_t>>& answers) {
     std::vector<uint32_t> open;
     for (;;) {
-        ++result.steps;
-        if (outer.solve() == 20) {
-            result.valid = true;
-            return result;
-        }
-        for (size_t i = 1; i <= universalCount; ++i)
-            candidate[i] = outer.val(int(i)) > 0;
+        ++steps;
+        if (outer.solve() == 20) return true;
+        for (size_t v = 1; v <= f.variableCount; ++v)
+            if (outerVariable[v]) value[v] = outer.val(int(v)) > 0;
         for (size_t k = 0; k < mixed.size(); ++k) {
-            bool leftOpen = true;
-            for (uint32_t i = mixed.universalStart[k]; leftOpen && i < mixed.universalStart[k + 1];
-                 ++i) {
-                int32_t lit = mixed.universalLiterals[i];
-                leftOpen = candidate[size_t(std::abs(lit))] != (lit > 0);
-            }
-            if (leftOpen) inner.assume(-relaxation(k));
+            const auto& clause = f.clauses[mixed[k]];
+            bool leftOpen = std::none_of(clause.begin(), clause.end(), [&](int32_t lit) {
+                return outerVariable[size_t(std::abs(lit))] &&
+                       value[size_t(std::abs(lit))] == (lit > 0);
+            });
+            if (leftOpen) inner.assume(-selector(k));
         }
-        if (inner.solve() == 20) {
-            for (size_t i = 0; i < universalCount; ++i)
-                result.counterexample.push_back(candidate[i + 1] ? formula.universals[i]
-                                                                 : -formula.universals[i]);
-            return result;
-        }
+        if (inner.solve() == 20) return false;
         readAnswer();
         open.clear();
         for (size_t k = 0; k < mixed.size(); ++k)
@@ -217,13 +381,8 @@ Result Engine::run() {
             for (size_t k = 0; k < mixed.size(); ++k)
                 if (!satisfiedByAnswer(k)) open.push_back(uint32_t(k));
         }
-        auto& y = result.answers.emplace_back();
-        for (size_t j = 0; j < existentialCount; ++j)
-            y.push_back(answer[j + 1] ? formula.existentials[j] : -formula.existentials[j]);
-        if (open.empty()) {
-            result.valid = true;
-            return result;
-        }
+        answers.push_back(value);
+        if (open.empty()) return true;
         // X must leave open one of the clauses this answer does not satisfy.
         for (uint32_t k : open)
             outer.add(selector(k));
@@ -231,10 +390,58 @@ Result Engine::run() {
     }
 }
 
+int32_t literal(const TwoLevelFormula& formula, size_t universalCount, int32_t lit) {
+    size_t v = size_t(std::abs(lit));
+    int32_t original = v <= universalCount ? formula.universals[v - 1]
+                                           : formula.existentials[v - universalCount - 1];
+    return lit < 0 ? -original : original;
+}
+
 } // namespace
 
-Result solveTwoLevel(const TwoLevelFormula& formula) {
-    return Engine(formula).run();
+Result solveTwoLevel(const TwoLevelFormula& formula, const Options& options) {
+    Result result;
+    DenseFormula dense = densify(formula);
+    size_t universalCount = dense.universalCount;
+    if (dense.emptyClause) {
+        // Every X is a counterexample.
+        result.steps = 1;
+        for (int32_t x : formula.universals)
+            result.counterexample.push_back(-x);
+        return result;
+    }
+    std::vector<Gate> gates = GateFinder(dense).find();
+    std::vector<std::vector<int8_t>> answers;
+    auto engine = std::make_unique<Engine>(dense, gates);
+    result.valid = engine->run(result.steps, answers);
+    if (result.valid && !gates.empty() && !options.definedAnswers) {
+        gates.clear();
+        answers.clear();
+        engine = std::make_unique<Engine>(dense, gates);
+        result.valid = engine->run(result.steps, answers);
+        assert(result.valid);
+    }
+    if (!result.valid) {
+        for (size_t v = 1; v <= universalCount; ++v)
+            result.counterexample.push_back(
+                literal(formula, universalCount, engine->value[v] ? int32_t(v) : -int32_t(v)));
+        return result;
+    }
+    for (const auto& answer : answers) {
+        auto& y = result.answers.emplace_back();
+        for (size_t v = universalCount + 1; v <= dense.variableCount; ++v)
+            y.push_back(literal(formula, universalCount, answer[v] ? int32_t(v) : -int32_t(v)));
+    }
+    for (const Gate& gate : gates) {
+        Definition& definition = result.definitions.emplace_back();
+        definition.variable = literal(formula, universalCount, gate.variable);
+        for (uint32_t c : gate.clauses) {
+            auto& clause = definition.clauses.emplace_back();
+            for (int32_t lit : dense.clauses[c])
+                clause.push_back(literal(formula, universalCount, lit));
+        }
+    }
+    return result;
 }
 
 } // namespace refinement

@@ -38,7 +38,8 @@ Assignment fromLiterals(const std::vector<int32_t>& lits) {
 }
 
 // Scattered variable numbers, clauses of length 0 to 4 (universal-only,
-// tautologies and repeated literals included), and empty blocks.
+// tautologies and repeated literals included), empty blocks, and existentials
+// defined as AND, OR or XOR gates over the variables before them.
 TwoLevelFormula randomFormula(std::mt19937& rng) {
     TwoLevelFormula f;
     auto below = [&](uint32_t n) { return uint32_t(rng() % n); };
@@ -50,6 +51,26 @@ TwoLevelFormula randomFormula(std::mt19937& rng) {
     std::shuffle(vars.begin(), vars.end(), rng);
     f.universals.assign(vars.begin(), vars.begin() + universalCount);
     f.existentials.assign(vars.begin() + universalCount, vars.end());
+    std::vector<int32_t> inputs = f.universals;
+    for (int32_t y : f.existentials) {
+        auto input = [&] {
+            return below(2) ? inputs[below(uint32_t(inputs.size()))]
+                            : -inputs[below(uint32_t(inputs.size()))];
+        };
+        if (inputs.size() >= 2 && below(2)) {
+            int32_t out = below(2) ? y : -y, a = input(), b = input();
+            if (below(3)) { // out <-> a & b
+                f.clauses.push_back({-out, a});
+                f.clauses.push_back({-out, b});
+                f.clauses.push_back({out, -a, -b});
+            } else { // y <-> a ^ b
+                for (int32_t sa : {1, -1})
+                    for (int32_t sb : {1, -1})
+                        f.clauses.push_back({sa * sb > 0 ? -out : out, sa * a, sb * b});
+            }
+        }
+        inputs.push_back(y);
+    }
     uint32_t clauseCount = below(14);
     for (uint32_t c = 0; c < clauseCount && !vars.empty(); ++c) {
         auto& clause = f.clauses.emplace_back();
@@ -71,8 +92,11 @@ TEST(Refinement, AgreesWithBruteForceAndItsAnswersAndCounterexamplesHold) {
                                  [&](const auto& a) { return matrixHolds(f, a); });
         };
         bool valid = !anyAssignment(f.universals, {}, [&](const auto& x) { return !yWins(x); });
-        refinement::Result result = refinement::solveTwoLevel(f);
+        refinement::Options options;
+        options.definedAnswers = round % 2;
+        refinement::Result result = refinement::solveTwoLevel(f, options);
         ASSERT_EQ(result.valid, valid);
+        if (!options.definedAnswers) ASSERT_TRUE(result.definitions.empty());
         ASSERT_GE(result.steps, 1u);
         if (!valid) {
             ASSERT_EQ(result.counterexample.size(), f.universals.size());
@@ -91,7 +115,17 @@ TEST(Refinement, AgreesWithBruteForceAndItsAnswersAndCounterexamplesHold) {
         bool uncovered = anyAssignment(f.universals, {}, [&](const auto& x) {
             return std::none_of(result.answers.begin(), result.answers.end(), [&](const auto& y) {
                 Assignment a = fromLiterals(y);
-                a.insert(x.begin(), x.end());
+                for (const auto& [v, value] : x)
+                    a[v] = value;
+                for (const auto& definition : result.definitions)
+                    a[definition.variable] = std::any_of(
+                        definition.clauses.begin(), definition.clauses.end(), [&](const auto& c) {
+                            return std::find(c.begin(), c.end(), definition.variable) != c.end() &&
+                                   std::all_of(c.begin(), c.end(), [&](int32_t lit) {
+                                       return lit == definition.variable ||
+                                              a.at(std::abs(lit)) != (lit > 0);
+                                   });
+                        });
                 return matrixHolds(f, a);
             });
         });
