@@ -5,19 +5,44 @@
 
 namespace refinement {
 
+// A formula forall X exists Y: matrix. Variables are positive numbers, not
+// necessarily dense; every literal of a clause belongs to X or to Y.
 struct TwoLevelFormula {
     std::vector<int32_t> universals;           // X, variables, outer
     std::vector<int32_t> existentials;         // Y, variables, inner
     std::vector<std::vector<int32_t>> clauses; // over X and Y
 };
 
-struct Result {
-    bool valid = false;
-    std::vector<std::vector<int32_t>> answers; // valid: Y^1..Y^k over all of Y
-    std::vector<int32_t> counterexample;       // !valid: X* over all of X
-    uint64_t steps = 0;                        // refinement iterations
+// An existential that the matrix defines as a function of X and of earlier
+// definitions: under every assignment of the others exactly one value of the
+// variable satisfies the clauses. The variable is true exactly when one of
+// the clauses containing it positively has every other literal false.
+struct Definition {
+    int32_t variable;
+    std::vector<std::vector<int32_t>> clauses; // part of the matrix
 };
 
-Result solveTwoLevel(const TwoLevelFormula& formula);
+struct Options {
+    // Let a valid result leave the existentials the matrix defines to their
+    // definitions instead of carrying them in every answer. The search uses
+    // the definitions either way; without this, a valid result found with
+    // them is searched again without them, which may take far more steps.
+    bool definedAnswers = false;
+};
+
+struct Result {
+    bool valid = false;
+    // valid: Y^1..Y^k as literals over all of Y; every X has an i with the
+    // matrix true under X,Y^i. With definitions, each defined variable takes
+    // its definition's value instead of the one given here.
+    std::vector<std::vector<int32_t>> answers;
+    std::vector<Definition> definitions; // valid with Options::definedAnswers, in order
+    // !valid: X* as literals over all of X; the matrix under X* is
+    // unsatisfiable.
+    std::vector<int32_t> counterexample;
+    uint64_t steps = 0; // refinement iterations
+};
+
+Result solveTwoLevel(const TwoLevelFormula& formula, const Options& options = {});
 
 } // namespace refinement
