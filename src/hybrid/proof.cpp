@@ -91,7 +91,8 @@ class Replay {
     Replay(ClauseStore& store, uint32_t inputCount, uint32_t varCount)
         : store(store), inputCount(inputCount), value(2 * size_t(varCount) + 2, 0),
           position(varCount + 1), reason(varCount + 1, none), seen(varCount + 1, 0),
-          assumed(varCount + 1, 0), watches(2 * size_t(varCount) + 2) {}
+          assumed(varCount + 1, 0), watches(2 * size_t(varCount) + 2), coreWatches(watches.size()) {
+    }
 
     // Adds clauses in order until the top level conflicts; false if it never does.
     bool forward() {
@@ -172,9 +173,11 @@ class Replay {
     std::vector<uint32_t> reason;   // per variable: the implying clause, none for assumptions
     std::vector<uint8_t> seen;      // per variable: scratch of the conflict analysis
     std::vector<uint8_t> assumed;   // per variable: occurs in the lemma being checked
-    std::vector<std::vector<Watch>> watches; // per literal: clauses watching it
+    std::vector<std::vector<Watch>> watches;     // per literal: clauses watching it
+    std::vector<std::vector<Watch>> coreWatches; // the same for needed clauses
     std::vector<Lit> trail;
-    size_t propagated = 0;         // trail entries whose watches were visited
+    size_t corePropagated = 0;     // trail entries whose watches were visited (needed clauses)
+    size_t propagated = 0;         // trail entries whose watches were visited (all clauses)
     std::vector<uint32_t> trailAt; // per clause: trail length when it was added
     std::vector<uint8_t> needed;   // per clause: used by the refutation
     std::vector<uint32_t> finalHints;
@@ -200,6 +203,7 @@ class Replay {
             value[u] = value[u ^ 1] = 0;
         }
         propagated = std::min(propagated, length);
+        corePropagated = std::min(corePropagated, length);
     }
 
     // Watches clause c and returns it if it conflicts at once. The watches
@@ -221,59 +225,78 @@ class Replay {
             if (value[lits[0]] == 0) assign(lits[0], c);
             return none;
         }
-        watches[lits[0]].push_back({c, lits[1]});
-        watches[lits[1]].push_back({c, lits[0]});
+        watchList(c, lits[0]).push_back({c, lits[1]});
+        watchList(c, lits[1]).push_back({c, lits[0]});
         if (value[lits[0]] < 0) return c;
         if (value[lits[0]] == 0 && value[lits[1]] < 0) assign(lits[0], c);
         return none;
     }
 
     // Unit propagation over the clauses below limit; returns a conflicting
-    // clause or none. Watches of clauses at or past limit are dropped: the
-    // backward pass only ever lowers limit.
+    // clause or none. Needed clauses propagate first and the others only
+    // when the needed ones are done, so that conflicts reuse what the
+    // refutation has anyway: this keeps proofs and checking small.
     uint32_t propagate() {
-        while (propagated < trail.size()) {
-            Lit falsified = trail[propagated++] ^ 1;
-            std::vector<Watch>& list = watches[falsified];
-            size_t i = 0, j = 0;
-            uint32_t conflict = none;
-            for (; i < list.size(); ++i) {
-                Watch w = list[i];
-                if (w.clause >= limit) continue;
-                if (value[w.blocker] > 0) {
-                    list[j++] = w;
-                    continue;
-                }
-                Lit* lits = store.begin(w.clause);
-                uint32_t n = store.size[w.clause];
-                if (lits[0] == falsified) std::swap(lits[0], lits[1]);
-                Lit other = lits[0];
-                if (other != w.blocker && value[other] > 0) {
-                    list[j++] = {w.clause, other};
-                    continue;
-                }
-                uint32_t k = 2;
-                while (k < n && value[lits[k]] < 0)
-                    ++k;
-                if (k < n) {
-                    std::swap(lits[1], lits[k]);
-                    watches[lits[1]].push_back({w.clause, other});
-                    continue;
-                }
-                list[j++] = w;
-                if (value[other] < 0) {
-                    conflict = w.clause;
-                    ++i;
-                    break;
-                }
-                assign(other, w.clause);
+        for (;;) {
+            while (corePropagated < trail.size()) {
+                uint32_t conflict = visit<true>(trail[corePropagated++] ^ 1);
+                if (conflict != none) return conflict;
             }
-            for (; i < list.size(); ++i)
-                list[j++] = list[i];
-            list.resize(j);
+            if (propagated == trail.size()) return none;
+            uint32_t conflict = visit<false>(trail[propagated++] ^ 1);
             if (conflict != none) return conflict;
         }
-        return none;
+    }
+
+    std::vector<Watch>& watchList(uint32_t c, Lit u) {
+        return needed[c] ? coreWatches[u] : watches[u];
+    }
+
+    // Visits the watches of a falsified literal in the needed clauses' lists
+    // or in the others'. A clause found needed in the others' lists moves to
+    // the needed ones. Watches of clauses at or past limit are dropped: the
+    // backward pass only ever lowers limit.
+    template <bool core> uint32_t visit(Lit falsified) {
+        std::vector<Watch>& list = core ? coreWatches[falsified] : watches[falsified];
+        size_t i = 0, j = 0;
+        uint32_t conflict = none;
+        for (; i < list.size(); ++i) {
+            Watch w = list[i];
+            if (w.clause >= limit) continue;
+            if (value[w.blocker] > 0) {
+                list[j++] = w;
+                continue;
+            }
+            bool moved = !core && needed[w.clause];
+            Lit* lits = store.begin(w.clause);
+            uint32_t n = store.size[w.clause];
+            if (lits[0] == falsified) std::swap(lits[0], lits[1]);
+            Lit other = lits[0];
+            if (other != w.blocker && value[other] > 0) {
+                w.blocker = other;
+                (moved ? coreWatches[falsified].push_back(w) : void(list[j++] = w));
+                continue;
+            }
+            uint32_t k = 2;
+            while (k < n && value[lits[k]] < 0)
+                ++k;
+            if (k < n) {
+                std::swap(lits[1], lits[k]);
+                watchList(w.clause, lits[1]).push_back({w.clause, other});
+                continue;
+            }
+            (moved ? coreWatches[falsified].push_back(w) : void(list[j++] = w));
+            if (value[other] < 0) {
+                conflict = w.clause;
+                ++i;
+                break;
+            }
+            assign(other, w.clause);
+        }
+        for (; i < list.size(); ++i)
+            list[j++] = list[i];
+        list.resize(j);
+        return conflict;
     }
 
     // Propagates the negation of lemma c over the clauses before it and
@@ -328,6 +351,8 @@ class Replay {
     void rebuild(uint32_t c) {
         undo(0);
         for (auto& list : watches)
+            list.clear();
+        for (auto& list : coreWatches)
             list.clear();
         limit = c;
         for (uint32_t d = 0; d < c; ++d) {

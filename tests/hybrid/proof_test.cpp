@@ -130,9 +130,9 @@ TEST(Refute, SmallRandomCnfsAreRefutedExactlyWhenUnsatisfiable) {
 TEST(Refute, LargerUnsatisfiableCnfsAreRefuted) {
     std::mt19937 rng(2);
     std::vector<Cnf> cases{pigeonhole(5, 4), pigeonhole(7, 6)};
-    for (int k = 0; k < 4; ++k)
-        cases.push_back(randomCnf(rng, 250, 1250, 3));
-    cases.push_back(disguise(randomCnf(rng, 300, 1500, 3), rng));
+    for (int k = 0; k < 3; ++k)
+        cases.push_back(randomCnf(rng, 150, 750, 3));
+    cases.push_back(disguise(randomCnf(rng, 180, 900, 3), rng));
     for (size_t k = 0; k < cases.size(); ++k) {
         auto r = proof::refute(cases[k]);
         ASSERT_TRUE(r.has_value()) << "case " << k;
