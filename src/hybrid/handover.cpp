@@ -132,18 +132,19 @@ int Solver::handOver() {
         engine.announce("expansion", formula);
         bool satisfiable = expandedSatisfiable(formula, *this);
         // A refutation of the copies need not lift to one of the clauses, so a
-        // certified FALSE is left to elimination; a TRUE is certified by
-        // expanding in the store, whose functions recombine the copies.
+        // certified FALSE is left to refinement or elimination; a TRUE is
+        // certified by expanding in the store, whose functions recombine the copies.
         if (!certificates) {
             consistent = satisfiable;
             answer = satisfiable ? 1 : 0;
         } else if (satisfiable) {
             answer = engine.expandAll(formula);
         }
-    } else if (twoLevel) {
+    }
+    if (answer < 0 && twoLevel) {
         engine.announce("refinement", formula);
         answer = engine.refine(formula);
-    } else {
+    } else if (answer < 0) {
         engine.announce("elimination", formula);
     }
     if (answer == 1 && certificates) writeConclusion(true);
