@@ -33,11 +33,15 @@ struct Copies {
         }
     }
 
-    // The universals a clause's copies are made for: those before its innermost existential.
+    // The universals a clause's copies are made for: those before its
+    // innermost existential, and its own (a clause of universals only is
+    // false where they all are).
     uint32_t scope(const std::vector<int32_t>& c, Solver& solver) {
         uint32_t m = 0;
-        for (int32_t l : c)
-            if (solver.isExistential(var(l)) && depth[var(l)] > m) m = depth[var(l)];
+        for (int32_t l : c) {
+            uint32_t d = depth[var(l)] + (solver.isExistential(var(l)) ? 0 : 1);
+            if (d > m) m = d;
+        }
         return m;
     }
 };
@@ -48,8 +52,14 @@ uint64_t expandedLiteralCount(const Remaining& formula, Solver& solver) {
     if (formula.universals.size() > 30) return UINT64_MAX;
     Copies copies(formula, solver);
     uint64_t n = 0;
-    for (const auto& c : formula.clauses)
-        n += uint64_t{c.size()} << copies.scope(c, solver);
+    for (const auto& c : formula.clauses) {
+        // A copy is made only where every universal literal of c is false.
+        uint32_t existentials = 0;
+        for (int32_t l : c)
+            existentials += solver.isExistential(var(l));
+        uint32_t fixed = uint32_t(c.size()) - existentials;
+        n += uint64_t{existentials} << (copies.scope(c, solver) - fixed);
+    }
     return n;
 }
 

@@ -16,7 +16,7 @@ namespace {
 
 // Full expansion is tried while the literals of all copies stay below a
 // bound; a budget set by hand scales it, so small formulas reach every engine.
-constexpr uint64_t expansionLiteralBound = uint64_t{1} << 26;
+constexpr uint64_t expansionLiteralBound = uint64_t{1} << 27;
 constexpr uint64_t expansionPerBudget = 24;
 
 struct HandOver {
@@ -106,6 +106,20 @@ struct HandOver {
 } // namespace
 
 bool Solver::overBudget(Variable next) {
+    // A formula whose full expansion is cheap goes to the SAT solver before
+    // elimination lengthens its clauses. Without certificates only: a false
+    // expansion cannot be certified, and elimination would then have lost
+    // its budget.
+    if (!hybridStarted) {
+        hybridStarted = true;
+        if (!certificates) {
+            Remaining formula(*this);
+            uint64_t bound =
+                hybridBudget != 0 ? expansionPerBudget * hybridBudget : expansionLiteralBound;
+            if (!formula.universals.empty() && expandedLiteralCount(formula, *this) <= bound)
+                return true;
+        }
+    }
     uint64_t input = uint64_t{lastInputClauseId} + 1;
     uint64_t limit = hybridBudget != 0 ? hybridBudget : 2 * input + 1000;
     uint64_t growth = isExistential(next) ? uint64_t{posOccurrences[next]} * negOccurrences[next]

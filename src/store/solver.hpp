@@ -131,6 +131,7 @@ struct Solver {
     std::vector<int32_t> eliminationOrder;
     bool hybrid = false;          // hand hard remainders to the engines in hybrid/
     uint64_t hybridBudget = 0;    // clause budget of the elimination phase, 0 automatic
+    bool hybridStarted = false;   // the first budget check was made
     bool hybridSettled = false;   // the hand-over was made or declined
     bool skipSubsumption = false; // copies enter without the subsumption walk
 
