@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cadical.hpp>
 #include <cassert>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -573,19 +574,21 @@ Result solveTwoLevel(const TwoLevelFormula& formula, const Options& options) {
     engines.push_back(std::make_unique<Engine>(dense, outerGates, innerGates));
     if (!innerGates.empty())
         engines.push_back(std::make_unique<Engine>(dense, outerGates, std::vector<Gate>{}));
+    // Equal shares of time rather than of steps: their steps differ in cost.
+    std::vector<double> spent(engines.size(), 0.0);
     Engine* done = nullptr;
     Outcome outcome = Outcome::open;
-    while (!done)
-        for (auto& engine : engines) {
-            ++result.steps;
-            outcome = engine->step();
-            if (outcome != Outcome::open) {
-                done = engine.get();
-                if (engines.size() > 1 && engine != engines[0])
-                    innerGates.clear(); // its answers take the inner gates' values
-                break;
-            }
-        }
+    while (!done) {
+        size_t turn = size_t(std::min_element(spent.begin(), spent.end()) - spent.begin());
+        auto start = std::chrono::steady_clock::now();
+        ++result.steps;
+        outcome = engines[turn]->step();
+        spent[turn] +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (outcome == Outcome::open) continue;
+        done = engines[turn].get();
+        if (turn > 0) innerGates.clear(); // its answers carry the inner gates' values
+    }
     result.valid = outcome == Outcome::valid;
     if (result.valid && !(outerGates.empty() && innerGates.empty()) && !options.definedAnswers) {
         outerGates.clear();
