@@ -291,7 +291,7 @@ class Engine {
     int32_t openSelector(std::vector<int32_t>& lits);
 
     const DenseFormula& f;
-    const std::vector<Gate>& innerGates;
+    const std::vector<Gate> innerGates;  // a copy: the caller reuses its own
     std::vector<bool> outerVariable;     // dense variable -> in the outer solver
     std::vector<uint32_t> mixed;         // k -> clause index
     std::vector<int32_t> mixedOf;        // clause index -> k, or -1
