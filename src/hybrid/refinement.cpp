@@ -579,6 +579,10 @@ Result solveTwoLevel(const TwoLevelFormula& formula, const Options& options) {
     Engine* done = nullptr;
     Outcome outcome = Outcome::open;
     while (!done) {
+        if (options.stepLimit && result.steps == options.stepLimit) {
+            result.decided = false;
+            return result;
+        }
         size_t turn = size_t(std::min_element(spent.begin(), spent.end()) - spent.begin());
         auto start = std::chrono::steady_clock::now();
         ++result.steps;
@@ -596,9 +600,13 @@ Result solveTwoLevel(const TwoLevelFormula& formula, const Options& options) {
         engines.clear();
         engines.push_back(std::make_unique<Engine>(dense, outerGates, innerGates));
         done = engines[0].get();
-        while ((outcome = done->step()) == Outcome::open)
+        do {
+            if (options.stepLimit && result.steps == options.stepLimit) {
+                result.decided = false;
+                return result;
+            }
             ++result.steps;
-        ++result.steps;
+        } while ((outcome = done->step()) == Outcome::open);
         result.valid = outcome == Outcome::valid;
         assert(result.valid);
     }

@@ -29,9 +29,12 @@ struct Options {
     // the definitions either way; without this, a valid result found with
     // them is searched again without them, which may take far more steps.
     bool definedAnswers = false;
+    // Give up after this many steps (0: never); the result is then undecided.
+    uint64_t stepLimit = 0;
 };
 
 struct Result {
+    bool decided = true; // false: the step limit ran out, nothing else is set
     bool valid = false;
     // valid: Y^1..Y^k as literals over all of Y; every X has an i with the
     // matrix true under X,Y^i. With definitions, each defined variable takes
