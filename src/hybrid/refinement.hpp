@@ -45,7 +45,7 @@ struct Result {
     // !valid: X* as literals over all of X; the matrix under X* is
     // unsatisfiable.
     std::vector<int32_t> counterexample;
-    uint64_t steps = 0; // refinement iterations
+    uint64_t steps = 0; // refinement iterations: candidates checked, summed over the engines
 };
 
 Result solveTwoLevel(const TwoLevelFormula& formula, const Options& options = {});
