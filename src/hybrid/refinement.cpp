@@ -1,23 +1,30 @@
-// Counterexample-guided abstraction refinement for forall X exists Y, over
-// the clauses rather than over copies of Y. Two incremental CaDiCaL solvers
-// share one selection variable per clause: the outer one proposes X together
-// with the clauses it leaves open, the inner one tries to satisfy exactly
-// those clauses under assumptions. An answer only teaches the outer solver
-// that X must leave open one of the clauses the answer does not satisfy, so
-// it is first grown through failed assumptions to satisfy all it can.
+// Counterexample-guided abstraction refinement for forall X exists Y. Two
+// incremental CaDiCaL solvers: the outer one proposes X, the inner one
+// answers with Y under assumptions that select the clauses X leaves open.
+// The outer solver speaks of clauses, not of copies of Y: one selection
+// variable per clause ("X leaves it open", forcing its outer literals false),
+// so a refinement is one clause over selectors.
 //
-// Existentials that the matrix defines as gates over X (Tseitin encodings,
-// which most two-block formulas are) move to the outer solver with their
-// defining clauses: one of their values is as much a consequence of X as X
-// itself, and a refinement over gate outputs excludes whole regions of X
-// where one over gate inputs excludes a handful of assignments.
+// Most two-block formulas are circuits in Tseitin form, and a refinement
+// over gate inputs excludes a handful of universal assignments at a time.
+// So gates are recovered first. Existentials defined over X (outer gates)
+// move to the outer solver with their defining clauses. Gates over the free
+// existentials (inner gates) stay in the inner solver, but an answer refines
+// only through its free existentials: the outer solver receives a copy of
+// the inner gates under those values, recomputed from X, shared between
+// answers where the copies coincide. The refinement then demands that X
+// falsify the matrix under that answer, which excludes every X the answer
+// serves, not just those that reproduce its gate values.
 
 #include "hybrid/refinement.hpp"
 
 #include <algorithm>
 #include <cadical.hpp>
 #include <cassert>
+#include <chrono>
+#include <climits>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <unordered_map>
 
@@ -80,7 +87,11 @@ constexpr size_t truthTableInputs = 10;
 class GateFinder {
   public:
     explicit GateFinder(const DenseFormula& formula);
+    // Gates over the base variables and earlier gates, which join the base.
     std::vector<Gate> find();
+    // Adds the existentials that no clauses could define at all.
+    void addUndefinable();
+    std::vector<bool> defined; // variable -> in the base or a gate output
 
   private:
     size_t slot(int32_t lit) const {
@@ -93,7 +104,7 @@ class GateFinder {
     const DenseFormula& f;
     std::vector<std::vector<uint32_t>> occurrences;  // literal slot -> clause indices
     std::unordered_map<uint64_t, uint32_t> binaries; // literal pair -> clause index
-    std::vector<bool> defined;                       // variable -> universal or gate output
+    bool unconstrained = false;                      // every clause counts as available
 };
 
 uint64_t pairKey(int32_t a, int32_t b) {
@@ -102,8 +113,8 @@ uint64_t pairKey(int32_t a, int32_t b) {
 }
 
 GateFinder::GateFinder(const DenseFormula& formula)
-    : f(formula), occurrences(2 * formula.variableCount + 1),
-      defined(formula.variableCount + 1, false) {
+    : defined(formula.variableCount + 1, false), f(formula),
+      occurrences(2 * formula.variableCount + 1) {
     for (uint32_t c = 0; c < f.clauses.size(); ++c) {
         for (int32_t lit : f.clauses[c])
             occurrences[slot(lit)].push_back(c);
@@ -116,7 +127,7 @@ GateFinder::GateFinder(const DenseFormula& formula)
 
 bool GateFinder::available(uint32_t c, int32_t y) const {
     return std::all_of(f.clauses[c].begin(), f.clauses[c].end(), [&](int32_t lit) {
-        return std::abs(lit) == y || defined[size_t(std::abs(lit))];
+        return unconstrained || std::abs(lit) == y || defined[size_t(std::abs(lit))];
     });
 }
 
@@ -203,6 +214,19 @@ bool GateFinder::findByTruthTable(int32_t y, Gate& gate) const {
     return true;
 }
 
+void GateFinder::addUndefinable() {
+    unconstrained = true;
+    std::vector<int32_t> undefinable;
+    for (int32_t y = int32_t(f.universalCount) + 1; y <= int32_t(f.variableCount); ++y) {
+        Gate gate{y, {}};
+        if (!defined[size_t(y)] && !findAnd(y, gate) && !findByTruthTable(y, gate))
+            undefinable.push_back(y);
+    }
+    unconstrained = false;
+    for (int32_t y : undefinable)
+        defined[size_t(y)] = true;
+}
+
 std::vector<Gate> GateFinder::find() {
     std::vector<Gate> gates;
     std::vector<int32_t> work;
@@ -231,54 +255,86 @@ std::vector<Gate> GateFinder::find() {
     return gates;
 }
 
-// At most this many failed-assumption rounds grow one answer.
-constexpr uint32_t growRounds = 16;
+// At most this many failed-assumption rounds shrink the target of a candidate.
+constexpr uint32_t targetRounds = 16;
+// Ends of substituted gate clauses, which no literal equals: the output
+// occurs positively or negatively in the clause.
+constexpr int32_t positiveEnd = INT32_MAX;
+constexpr int32_t negativeEnd = INT32_MIN;
 
-// One refinement run. Outer and inner solvers both number variables as the
-// dense formula does; X and gate outputs live in the outer solver, the other
-// existentials in the inner one. Clause k of the mixed ones is selected by
-// outer variable variableCount + 1 + k ("X leaves k open") and relaxed by
-// inner variable variableCount + 1 + k ("Y need not satisfy k").
+enum class Outcome { open, valid, invalid };
+
+// One refinement run. Both solvers number the formula's variables as the
+// dense formula does. X and the gates over X (outer gates) live in the outer
+// solver, the other existentials in the inner one: free inputs and the gates
+// over them (inner gates). Mixed clause k, one with outer literals, is
+// selected by outer variable variableCount + 1 + k ("X leaves k open") and
+// relaxed by the inner variable of the same number ("Y need not satisfy k").
+// Further outer variables are allocated as refinements need them.
 class Engine {
   public:
-    Engine(const DenseFormula& formula, const std::vector<Gate>& gates);
-    // Fills valid, steps, and dense answers or the counterexample in value.
-    bool run(uint64_t& steps, std::vector<std::vector<int8_t>>& answers);
-    std::vector<int8_t> value; // dense variable -> current value, [1, variableCount]
+    Engine(const DenseFormula& formula, const std::vector<Gate>& outerGates,
+           const std::vector<Gate>& innerGates);
+    // One candidate and its check. Invalid: the counterexample is in value.
+    Outcome step();
+    std::vector<int8_t> value;                // dense variable -> current value, [1, variableCount]
+    std::vector<std::vector<int8_t>> answers; // values of every answer so far
 
   private:
     int32_t selector(size_t k) const { return int32_t(f.variableCount + 1 + k); }
     bool satisfiedByAnswer(size_t k) const;
     void readAnswer();
-    void growAnswer(const std::vector<uint32_t>& open);
+    void seekConflict();
+    bool propose();
+    void refine();
+    int32_t copyGate(const Gate& gate);
+    int32_t openSelector(std::vector<int32_t>& lits);
 
     const DenseFormula& f;
+    const std::vector<Gate> innerGates;  // a copy: the caller reuses its own
     std::vector<bool> outerVariable;     // dense variable -> in the outer solver
-    std::vector<uint32_t> mixed;         // k -> clause index; with outer and maybe inner literals
+    std::vector<uint32_t> mixed;         // k -> clause index
+    std::vector<int32_t> mixedOf;        // clause index -> k, or -1
     std::vector<uint32_t> innerStart{0}; // k -> first inner literal of mixed clause k
     std::vector<int32_t> innerLiterals;
+    std::vector<uint32_t> checked; // clauses a refinement speaks of: not defining a gate
+    std::vector<uint32_t> target;  // mixed clauses the next candidate should leave open
+    int32_t nextOuter;             // next free outer variable
+    int32_t truth;                 // outer variable fixed true
+    std::vector<int32_t> image;    // dense variable -> outer literal under the answer
+    std::map<std::vector<int32_t>, int32_t> copies;    // substituted gate clauses -> output
+    std::map<std::vector<int32_t>, int32_t> selectors; // outer literals -> "all false"
+    std::vector<int32_t> scratch;
     CaDiCaL::Solver outer;
     CaDiCaL::Solver inner;
 };
 
-Engine::Engine(const DenseFormula& formula, const std::vector<Gate>& gates) : f(formula) {
+Engine::Engine(const DenseFormula& formula, const std::vector<Gate>& outerGates,
+               const std::vector<Gate>& innerGates)
+    : f(formula), innerGates(innerGates) {
     // CaDiCaL reports some events on standard output; that belongs to the driver.
     outer.set("quiet", 1);
     inner.set("quiet", 1);
     size_t n = f.variableCount;
     value.assign(n + 1, 0);
+    image.assign(n + 1, 0);
     outerVariable.assign(n + 1, false);
     for (size_t v = 1; v <= f.universalCount; ++v)
         outerVariable[v] = true;
-    std::vector<bool> defining(f.clauses.size(), false);
-    for (const Gate& gate : gates) {
+    std::vector<bool> defining(f.clauses.size(), false), outerDefining(f.clauses.size(), false);
+    for (const Gate& gate : outerGates) {
         outerVariable[size_t(gate.variable)] = true;
         for (uint32_t c : gate.clauses)
-            defining[c] = true;
+            outerDefining[c] = defining[c] = true;
     }
+    for (const Gate& gate : innerGates)
+        for (uint32_t c : gate.clauses)
+            defining[c] = true;
+    mixedOf.assign(f.clauses.size(), -1);
     for (uint32_t c = 0; c < f.clauses.size(); ++c) {
         const auto& clause = f.clauses[c];
-        if (defining[c]) {
+        if (!defining[c]) checked.push_back(c);
+        if (outerDefining[c]) {
             for (int32_t lit : clause)
                 outer.add(lit);
             outer.add(0);
@@ -294,30 +350,36 @@ Engine::Engine(const DenseFormula& formula, const std::vector<Gate>& gates) : f(
             continue;
         }
         int32_t s = selector(mixed.size());
+        mixedOf[c] = int32_t(mixed.size());
         mixed.push_back(c);
+        scratch.clear();
         for (int32_t lit : clause) {
             if (outerVariable[size_t(std::abs(lit))]) {
                 // Selecting the clause forces each of its outer literals false.
                 outer.add(-s);
                 outer.add(-lit);
                 outer.add(0);
+                scratch.push_back(lit);
             } else {
                 inner.add(lit);
                 innerLiterals.push_back(lit);
             }
         }
+        std::sort(scratch.begin(), scratch.end());
+        selectors.emplace(scratch, s);
         innerStart.push_back(uint32_t(innerLiterals.size()));
         inner.add(s);
         inner.add(0);
-        outer.freeze(s);
         inner.freeze(s);
         // Prefer candidates that leave many clauses open: they are the hard
         // ones. Prefer answers that satisfy many.
         outer.phase(s);
         inner.phase(-s);
     }
-    outer.reserve(int(n + mixed.size()));
-    inner.reserve(int(n + mixed.size()));
+    nextOuter = selector(mixed.size());
+    truth = nextOuter++;
+    outer.add(truth);
+    outer.add(0);
 }
 
 bool Engine::satisfiedByAnswer(size_t k) const {
@@ -333,61 +395,152 @@ void Engine::readAnswer() {
         if (!outerVariable[v]) value[v] = inner.val(int(v)) > 0;
 }
 
-// Try to make the answer satisfy the clauses it leaves open as well, keeping
-// every clause it satisfies now. A failed round drops the open clauses in
-// its core from the attempt; a successful one leaves only dropped ones open.
-void Engine::growAnswer(const std::vector<uint32_t>& open) {
-    std::vector<uint32_t> attempt = open;
-    std::vector<uint32_t> kept;
-    for (uint32_t round = 0; round < growRounds && !attempt.empty(); ++round) {
-        for (size_t k = 0; k < mixed.size(); ++k)
-            if (satisfiedByAnswer(k)) inner.assume(-selector(k));
-        for (uint32_t k : attempt)
-            inner.assume(-selector(k));
-        if (inner.solve() == 10) {
-            readAnswer();
-            return;
-        }
-        kept.clear();
-        for (uint32_t k : attempt)
-            if (!inner.failed(-selector(k))) kept.push_back(k);
-        attempt.swap(kept);
+// Asks whether one answer satisfies every clause. If not, the clauses in the
+// core are ones no answer satisfies together: the next candidate should
+// leave as many of them open as the refinements allow.
+void Engine::seekConflict() {
+    for (size_t k = 0; k < mixed.size(); ++k)
+        inner.assume(-selector(k));
+    target.clear();
+    if (inner.solve() == 10) {
+        readAnswer();
+        return;
     }
+    for (size_t k = 0; k < mixed.size(); ++k)
+        if (inner.failed(-selector(k))) target.push_back(uint32_t(k));
 }
 
-bool Engine::run(uint64_t& steps, std::vector<std::vector<int8_t>>& answers) {
-    std::vector<uint32_t> open;
-    for (;;) {
-        ++steps;
-        if (outer.solve() == 20) return true;
-        for (size_t v = 1; v <= f.variableCount; ++v)
-            if (outerVariable[v]) value[v] = outer.val(int(v)) > 0;
-        for (size_t k = 0; k < mixed.size(); ++k) {
-            const auto& clause = f.clauses[mixed[k]];
-            bool leftOpen = std::none_of(clause.begin(), clause.end(), [&](int32_t lit) {
-                return outerVariable[size_t(std::abs(lit))] &&
-                       value[size_t(std::abs(lit))] == (lit > 0);
-            });
-            if (leftOpen) inner.assume(-selector(k));
+// A candidate leaving the target open where it can; false: none at all.
+bool Engine::propose() {
+    std::vector<uint32_t> kept;
+    for (uint32_t round = 0; round < targetRounds && !target.empty(); ++round) {
+        for (uint32_t k : target)
+            outer.assume(selector(k));
+        if (outer.solve() == 10) return true;
+        kept.clear();
+        for (uint32_t k : target)
+            if (!outer.failed(selector(k))) kept.push_back(k);
+        target.swap(kept);
+    }
+    return outer.solve() == 10;
+}
+
+// The output of an inner gate under the answer's free inputs, as an outer
+// literal: constant, or a copy of the gate over the outer literals it still
+// depends on. Equal copies are shared between answers.
+int32_t Engine::copyGate(const Gate& gate) {
+    int32_t y = gate.variable;
+    scratch.clear();
+    for (uint32_t c : gate.clauses) {
+        size_t start = scratch.size();
+        int32_t own = 0;
+        bool satisfied = false;
+        for (int32_t lit : f.clauses[c]) {
+            if (std::abs(lit) == y) {
+                own = lit;
+                continue;
+            }
+            int32_t mapped = lit > 0 ? image[size_t(lit)] : -image[size_t(-lit)];
+            if (mapped == truth)
+                satisfied = true;
+            else if (mapped != -truth)
+                scratch.push_back(mapped);
         }
-        if (inner.solve() == 20) return false;
-        readAnswer();
-        open.clear();
-        for (size_t k = 0; k < mixed.size(); ++k)
-            if (!satisfiedByAnswer(k)) open.push_back(uint32_t(k));
-        if (!open.empty()) {
-            growAnswer(open);
-            open.clear();
-            for (size_t k = 0; k < mixed.size(); ++k)
-                if (!satisfiedByAnswer(k)) open.push_back(uint32_t(k));
+        if (satisfied) {
+            scratch.resize(start);
+            continue;
         }
-        answers.push_back(value);
-        if (open.empty()) return true;
-        // X must leave open one of the clauses this answer does not satisfy.
-        for (uint32_t k : open)
-            outer.add(selector(k));
+        if (scratch.size() == start) // every input falsifies the rest: forced
+            return own > 0 ? truth : -truth;
+        std::sort(scratch.begin() + long(start), scratch.end());
+        scratch.push_back(own > 0 ? positiveEnd : negativeEnd);
+    }
+    auto [found, inserted] = copies.emplace(scratch, nextOuter);
+    if (!inserted) return found->second;
+    int32_t copy = nextOuter++;
+    size_t start = 0;
+    for (size_t i = 0; i < scratch.size(); ++i) {
+        if (scratch[i] != positiveEnd && scratch[i] != negativeEnd) continue;
+        for (size_t j = start; j < i; ++j)
+            outer.add(scratch[j]);
+        outer.add(scratch[i] == positiveEnd ? copy : -copy);
+        outer.add(0);
+        start = i + 1;
+    }
+    return copy;
+}
+
+// An outer variable that forces every one of lits false.
+int32_t Engine::openSelector(std::vector<int32_t>& lits) {
+    std::sort(lits.begin(), lits.end());
+    auto [found, inserted] = selectors.emplace(lits, nextOuter);
+    if (!inserted) return found->second;
+    int32_t s = nextOuter++;
+    for (int32_t lit : lits) {
+        outer.add(-s);
+        outer.add(-lit);
         outer.add(0);
     }
+    outer.phase(s);
+    return s;
+}
+
+// X must falsify the matrix under the answer's free inputs, with every
+// inner gate recomputed from X: a clause of the answer's copy left open.
+void Engine::refine() {
+    for (size_t v = 1; v <= f.variableCount; ++v)
+        image[v] = outerVariable[v] ? int32_t(v) : value[v] ? truth : -truth;
+    for (const Gate& gate : innerGates)
+        image[size_t(gate.variable)] = copyGate(gate);
+    std::vector<int32_t> refinement, lits;
+    for (uint32_t c : checked) {
+        lits.clear();
+        bool satisfied = false;
+        for (int32_t lit : f.clauses[c]) {
+            int32_t mapped = lit > 0 ? image[size_t(lit)] : -image[size_t(-lit)];
+            if (mapped == truth)
+                satisfied = true;
+            else if (mapped != -truth)
+                lits.push_back(mapped);
+        }
+        if (satisfied) continue;
+        // The answer satisfies the matrix under the candidate, so no clause
+        // is false whatever X.
+        assert(!lits.empty());
+        refinement.push_back(openSelector(lits));
+    }
+    std::sort(refinement.begin(), refinement.end());
+    refinement.erase(std::unique(refinement.begin(), refinement.end()), refinement.end());
+    for (int32_t s : refinement)
+        outer.add(s);
+    outer.add(0);
+}
+
+Outcome Engine::step() {
+    if (!propose()) return Outcome::valid;
+    for (size_t v = 1; v <= f.variableCount; ++v)
+        if (outerVariable[v]) value[v] = outer.val(int(v)) > 0;
+    for (size_t k = 0; k < mixed.size(); ++k) {
+        const auto& clause = f.clauses[mixed[k]];
+        bool leftOpen = std::none_of(clause.begin(), clause.end(), [&](int32_t lit) {
+            return outerVariable[size_t(std::abs(lit))] &&
+                   value[size_t(std::abs(lit))] == (lit > 0);
+        });
+        if (leftOpen) inner.assume(-selector(k));
+    }
+    if (inner.solve() == 20) return Outcome::invalid;
+    readAnswer();
+    bool allSatisfied = true;
+    for (size_t k = 0; allSatisfied && k < mixed.size(); ++k)
+        allSatisfied = satisfiedByAnswer(k);
+    if (!allSatisfied) {
+        seekConflict();
+        allSatisfied = target.empty();
+    }
+    answers.push_back(value);
+    if (allSatisfied) return Outcome::valid;
+    refine();
+    return Outcome::open;
 }
 
 int32_t literal(const TwoLevelFormula& formula, size_t universalCount, int32_t lit) {
@@ -410,29 +563,66 @@ Result solveTwoLevel(const TwoLevelFormula& formula, const Options& options) {
             result.counterexample.push_back(-x);
         return result;
     }
-    std::vector<Gate> gates = GateFinder(dense).find();
-    std::vector<std::vector<int8_t>> answers;
-    auto engine = std::make_unique<Engine>(dense, gates);
-    result.valid = engine->run(result.steps, answers);
-    if (result.valid && !gates.empty() && !options.definedAnswers) {
-        gates.clear();
-        answers.clear();
-        engine = std::make_unique<Engine>(dense, gates);
-        result.valid = engine->run(result.steps, answers);
+    GateFinder finder(dense);
+    std::vector<Gate> outerGates = finder.find();
+    finder.addUndefinable();
+    std::vector<Gate> innerGates = finder.find();
+    // Refining through copies of the inner gates excludes more per answer,
+    // refining through the answer's clauses leads elsewhere; on some formulas
+    // either one is far faster than the other, so they take turns.
+    std::vector<std::unique_ptr<Engine>> engines;
+    engines.push_back(std::make_unique<Engine>(dense, outerGates, innerGates));
+    if (!innerGates.empty())
+        engines.push_back(std::make_unique<Engine>(dense, outerGates, std::vector<Gate>{}));
+    // Equal shares of time rather than of steps: their steps differ in cost.
+    std::vector<double> spent(engines.size(), 0.0);
+    Engine* done = nullptr;
+    Outcome outcome = Outcome::open;
+    while (!done) {
+        if (options.stepLimit && result.steps == options.stepLimit) {
+            result.decided = false;
+            return result;
+        }
+        size_t turn = size_t(std::min_element(spent.begin(), spent.end()) - spent.begin());
+        auto start = std::chrono::steady_clock::now();
+        ++result.steps;
+        outcome = engines[turn]->step();
+        spent[turn] +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (outcome == Outcome::open) continue;
+        done = engines[turn].get();
+        if (turn > 0) innerGates.clear(); // its answers carry the inner gates' values
+    }
+    result.valid = outcome == Outcome::valid;
+    if (result.valid && !(outerGates.empty() && innerGates.empty()) && !options.definedAnswers) {
+        outerGates.clear();
+        innerGates.clear();
+        engines.clear();
+        engines.push_back(std::make_unique<Engine>(dense, outerGates, innerGates));
+        done = engines[0].get();
+        do {
+            if (options.stepLimit && result.steps == options.stepLimit) {
+                result.decided = false;
+                return result;
+            }
+            ++result.steps;
+        } while ((outcome = done->step()) == Outcome::open);
+        result.valid = outcome == Outcome::valid;
         assert(result.valid);
     }
     if (!result.valid) {
         for (size_t v = 1; v <= universalCount; ++v)
             result.counterexample.push_back(
-                literal(formula, universalCount, engine->value[v] ? int32_t(v) : -int32_t(v)));
+                literal(formula, universalCount, done->value[v] ? int32_t(v) : -int32_t(v)));
         return result;
     }
-    for (const auto& answer : answers) {
+    for (const auto& answer : done->answers) {
         auto& y = result.answers.emplace_back();
         for (size_t v = universalCount + 1; v <= dense.variableCount; ++v)
             y.push_back(literal(formula, universalCount, answer[v] ? int32_t(v) : -int32_t(v)));
     }
-    for (const Gate& gate : gates) {
+    outerGates.insert(outerGates.end(), innerGates.begin(), innerGates.end());
+    for (const Gate& gate : outerGates) {
         Definition& definition = result.definitions.emplace_back();
         definition.variable = literal(formula, universalCount, gate.variable);
         for (uint32_t c : gate.clauses) {

@@ -94,7 +94,12 @@ TEST(Refinement, AgreesWithBruteForceAndItsAnswersAndCounterexamplesHold) {
         bool valid = !anyAssignment(f.universals, {}, [&](const auto& x) { return !yWins(x); });
         refinement::Options options;
         options.definedAnswers = round % 2;
+        options.stepLimit = round % 3 == 0 ? 3 : 0;
         refinement::Result result = refinement::solveTwoLevel(f, options);
+        if (!result.decided) {
+            ASSERT_EQ(result.steps, options.stepLimit);
+            continue;
+        }
         ASSERT_EQ(result.valid, valid);
         if (!options.definedAnswers) ASSERT_TRUE(result.definitions.empty());
         ASSERT_GE(result.steps, 1u);
