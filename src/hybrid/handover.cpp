@@ -72,7 +72,11 @@ struct HandOver {
         for (Variable y : formula.existentials)
             if (solver.occurrences(y) > 0) twoLevel.existentials.push_back(int32_t(y));
         twoLevel.clauses = formula.clauses;
-        refinement::Result result = refinement::solveTwoLevel(twoLevel);
+        // Answers with definitions are quicker to find, but only plain ones
+        // become certificate functions here.
+        refinement::Options options;
+        options.definedAnswers = !solver.certificates;
+        refinement::Result result = refinement::solveTwoLevel(twoLevel, options);
         if (solver.showProgress)
             std::cout << "Refinement steps: " << result.steps
                       << ", answers: " << result.answers.size() << std::endl;
