@@ -76,7 +76,10 @@ KARVONA_API void karvona_delete(karvona* solver);
  *   "I" eliminate inside-out        "u" universal expansion
  *   "b" scope combining             "U" expand all universals first
  *   "d" dump the formula after the first propagation to "karvona2.qdimacs_"
- *   "qdo" keep what karvona_values needs (the certificate bookkeeping, in memory) */
+ *   "qdo" keep what karvona_values needs (the certificate bookkeeping, in memory)
+ *   "hybrid" eliminate while cheap, then hand the rest to a SAT solver, expansion
+ *            or abstraction refinement
+ *   "hybrid-budget" the hybrid mode's clause budget (value; 0 chooses it) */
 KARVONA_API int karvona_set_option(karvona* solver, const char* name, int value);
 
 /* Appends variables to the elimination order, given as the command line's

@@ -4,6 +4,8 @@
 
 #include "differential.hpp"
 
+#include "generator.hpp"
+
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -18,6 +20,8 @@ const char usage[] =
     "  --large               20-40 variables, judged by depqbf only, in the built-in list\n"
     "                        for larger formulas (default: at most 12 variables, judged\n"
     "                        by brute force and depqbf)\n"
+    "  --shape NAME          forall-exists or few-universals: generate only this prefix\n"
+    "                        shape (default any)\n"
     "  --options TEXT        run this option set instead of the built-in list; repeatable;\n"
     "                        @order stands for a generated -O order\n"
     "  --certified           add -c to every option set: each run writes a certificate\n"
@@ -61,6 +65,11 @@ int main(int argc, char** argv) {
         } else if (arg == "--seeds" && value(2)) {
             settings.firstSeed = number();
             settings.seedCount = number();
+        } else if (arg == "--shape" && value()) {
+            Shape shape;
+            settings.shape = argv[++i];
+            if (!parseShape(settings.shape, shape))
+                return badUsage("unknown shape " + settings.shape);
         } else if (arg == "--large") {
             settings.large = true;
         } else if (arg == "--options" && value()) {

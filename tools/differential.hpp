@@ -43,6 +43,7 @@ struct DiffSettings {
     std::string checker;       // CHECKER FORMULA CERTIFICATE exits 10 (proves true), 20 (false)
     std::string workDirectory; // formulas, outputs; failures stay here
     bool large = false;        // 20-40 variables, depqbf as the only oracle
+    std::string shape = "any"; // prefix shape of the generated formulas
     uint64_t firstSeed = 1;
     uint64_t seedCount = 100;
     unsigned cpuLimit = 10;    // seconds per karvona run

@@ -47,7 +47,9 @@ class Fuzzer {
 
   private:
     void checkSeed(uint64_t seed) {
-        Formula formula = generateFormula(seed, settings.large ? largeSettings() : tinySettings());
+        GeneratorSettings generator = settings.large ? largeSettings() : tinySettings();
+        parseShape(settings.shape, generator.shape);
+        Formula formula = generateFormula(seed, generator);
         std::string text = writeQdimacs(formula, Text::decorated, streamSeed(seed, 1));
         std::string base = settings.workDirectory + "/seed-" + std::to_string(seed);
         std::string path = base + ".qdimacs";
@@ -124,8 +126,9 @@ class Fuzzer {
         if (problem.empty()) return true;
         fail(seed, quoteArguments(options), problem, readFile(path), result.output);
         std::cout << "replay: karvona-diff --karvona " << settings.karvona
-                  << (settings.large ? " --large" : "") << " --seeds " << seed << " 1 --options '"
-                  << optionSet << "'" << std::endl;
+                  << (settings.large ? " --large" : "")
+                  << (settings.shape != "any" ? " --shape " + settings.shape : "") << " --seeds "
+                  << seed << " 1 --options '" << optionSet << "'" << std::endl;
         if (settings.shrink) shrinkFailure(settings, formula, optionSet, order);
         return false;
     }

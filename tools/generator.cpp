@@ -67,6 +67,7 @@ class Builder {
 
     void buildPrefix() {
         if (quantified.empty()) return;
+        if (settings.shape != Shape::any) return buildShapedPrefix();
         uint32_t blocks =
             random.between(1, std::min<uint32_t>(settings.maxBlocks, uint32_t(quantified.size())));
         std::vector<size_t> cuts(quantified.size() - 1);
@@ -95,6 +96,31 @@ class Builder {
             }
             universal = !universal;
             start = end;
+        }
+    }
+
+    void buildShapedPrefix() {
+        uint32_t n = uint32_t(quantified.size());
+        std::vector<std::pair<bool, uint32_t>> blocks; // kind, size
+        if (settings.shape == Shape::forallExists) {
+            uint32_t universalCount = n < 2 ? n : random.between(n / 3, n - n / 4 - 1);
+            blocks = {{true, universalCount}, {false, n - universalCount}};
+        } else {
+            uint32_t universalCount = std::min(n, random.between(1, 3));
+            uint32_t outer = random.between(0, (n - universalCount) / 4);
+            blocks = {{false, outer}, {true, universalCount}, {false, n - universalCount - outer}};
+        }
+        size_t start = 0;
+        for (auto [universal, size] : blocks) {
+            if (size == 0) continue;
+            std::vector<int32_t> block(quantified.begin() + long(start),
+                                       quantified.begin() + long(start + size));
+            addLine(universal, block);
+            for (int32_t v : block) {
+                positionOf(v) = int32_t(position++);
+                if (universal) grow(universals, v, uint8_t{0}) = 1;
+            }
+            start += size;
         }
     }
 
@@ -249,6 +275,18 @@ class Builder {
 };
 
 } // namespace
+
+bool parseShape(const std::string& name, Shape& shape) {
+    if (name == "any")
+        shape = Shape::any;
+    else if (name == "forall-exists")
+        shape = Shape::forallExists;
+    else if (name == "few-universals")
+        shape = Shape::fewUniversals;
+    else
+        return false;
+    return true;
+}
 
 Formula generateFormula(uint64_t seed, const GeneratorSettings& settings) {
     return Builder(seed, settings).build();

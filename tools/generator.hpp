@@ -3,10 +3,17 @@
 #include "formula.hpp"
 #include "random.hpp"
 
+#include <string>
+
 // Random small QBFs aimed at the solver's special cases: unit and
 // two-literal clauses, equivalence pairs (a | b, -a | -b), pure literals,
 // repeated and complementary literals, free variables, empty clauses,
 // variables declared but unused, and up to six alternating blocks.
+// Prefix shapes beyond the random alternation: one universal block outermost
+// and one existential block inside it, or a few universals between two
+// existential blocks (the inner one wide).
+enum class Shape { any, forallExists, fewUniversals };
+
 struct GeneratorSettings {
     uint32_t minVariables = 1; // variables that may occur in clauses
     uint32_t maxVariables = 12;
@@ -14,7 +21,11 @@ struct GeneratorSettings {
     uint32_t minDensity = 3; // tenths of a clause (or equivalence pair) per variable
     uint32_t maxDensity = 14;
     bool emptyClauses = true; // lone 0 lines, which karvona ignores
+    Shape shape = Shape::any;
 };
+
+// "forall-exists", "few-universals" or "any"; false for an unknown name.
+bool parseShape(const std::string& name, Shape& shape);
 
 GeneratorSettings tinySettings();  // at most 12 variables: brute force decides them
 GeneratorSettings largeSettings(); // 20 to 40 variables: only depqbf decides them

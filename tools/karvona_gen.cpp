@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     bool seedGiven = false;
     GeneratorSettings settings = tinySettings();
     Text text = Text::decorated;
+    Shape shape = Shape::any;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         bool value = i + 1 < argc;
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--vars" && i + 2 < argc) {
             settings.minVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
             settings.maxVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+        } else if (arg == "--shape" && value && parseShape(argv[i + 1], shape)) {
+            ++i;
         } else if (arg == "--blocks" && value) {
             settings.maxBlocks = uint32_t(std::strtoul(argv[++i], nullptr, 10));
         } else if (arg[0] != '-' && !seedGiven) {
@@ -38,12 +41,14 @@ int main(int argc, char** argv) {
     if (!seedGiven || settings.minVariables < 1 || settings.minVariables > settings.maxVariables ||
         settings.maxBlocks < 1) {
         std::cout << "usage: karvona-gen SEED [--large] [--vars MIN MAX] [--blocks MAX]\n"
+                     "                   [--shape forall-exists|few-universals]\n"
                      "                   [--no-empty-clauses] [--canonical | --depqbf]\n"
                      "Prints the formula of SEED. --large: 20-40 variables (default 1-12).\n"
                      "--canonical: plain layout; --depqbf: also without empty clauses,\n"
                      "which depqbf would read as false.\n";
         return 2;
     }
+    settings.shape = shape;
     Formula formula = generateFormula(seed, settings);
     std::cout << writeQdimacs(formula, text, streamSeed(seed, 1));
     return 0;

@@ -46,6 +46,8 @@ struct karvona {
     bool scopeCombining = false;
     bool dump = false;
     bool qdo = false;
+    bool hybrid = false;
+    uint64_t hybridBudget = 0; // 0: the mode's own budget
     std::string certificatePath; // empty: named after the loaded file
 
     std::string prefixText;   // quantifier lines
@@ -123,6 +125,8 @@ void applyOptions(karvona* k, const char* inputPath) {
     s.dumpFormula = k->dump;
     if (k->dump) s.dumpFileName = "karvona2.qdimacs";
     s.qdimacsOutput = k->qdo;
+    s.hybrid = k->hybrid;
+    s.hybridBudget = k->hybridBudget;
     bool certificates = k->certify || !k->certificatePath.empty();
     s.certificates = certificates;
     s.keepInputClauses = certificates;
@@ -198,7 +202,14 @@ int karvona_set_option(karvona* k, const char* name, int value) {
         {"I", &karvona::innermost},      {"u", &karvona::expansion},
         {"b", &karvona::scopeCombining}, {"U", &karvona::expandFirst},
         {"d", &karvona::dump},           {"qdo", &karvona::qdo},
+        {"hybrid", &karvona::hybrid},
     };
+    // A clause budget for the hybrid mode's elimination phase, by hand.
+    if (name && !std::strcmp(name, "hybrid-budget")) {
+        if (value < 0) return usage(k, "negative budget");
+        k->hybridBudget = uint64_t(value);
+        return 0;
+    }
     for (const Switch& s : switches) {
         if (name && !std::strcmp(name, s.name)) {
             k->*s.field = value != 0;

@@ -39,6 +39,12 @@ const char* scanOptions(karvona* solver, int argc, char** argv) {
             std::exit(0);
         } else if (!std::strcmp(a, "--qdo")) {
             karvona_set_option(solver, "qdo", 1);
+        } else if (!std::strcmp(a, "--hybrid")) {
+            karvona_set_option(solver, "hybrid", 1);
+        } else if (!std::strcmp(a, "--hybrid-budget") && i + 1 < argc) {
+            // Undocumented: a tiny budget makes small formulas reach the engines.
+            karvona_set_option(solver, "hybrid", 1);
+            karvona_set_option(solver, "hybrid-budget", std::atoi(argv[++i]));
         } else if (!path) {
             path = a;
         }

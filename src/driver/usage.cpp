@@ -24,6 +24,8 @@ void printHelp() {
     std::cout << "Long options:" << std::endl;
     std::cout << "  --qdo      Answer with \"s cnf 1 V C\" or \"s cnf 0 V C\" and \"V lit 0\" lines" << std::endl;
     std::cout << "             for the values of the outermost block (QDIMACS output)" << std::endl;
+    std::cout << "  --hybrid   Eliminate while cheap, then decide the rest with a SAT solver," << std::endl;
+    std::cout << "             expansion or abstraction refinement (try this first on hard formulas)" << std::endl;
     std::cout << "  --help     Print this text" << std::endl;
     std::cout << "  --version  Print the version" << std::endl;
     std::cout << "Files ending in .gz, .bz2, .xz, .lzma or .zst are decompressed while read." << std::endl;

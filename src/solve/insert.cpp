@@ -10,27 +10,31 @@ bool Solver::insertClause(Clause* clause, Literal key) {
         releaseClause(clause);
         return true;
     }
-    if (findSubsumer(key, clause)) {
-        ++forwardSubsumed;
-        releaseClause(clause);
-        return true;
-    }
-    // A stored subsumer is keyed by its innermost literal, which is either
-    // key or one of the clause's existential literals.
+    // The hybrid mode's expansion copies skip the walk: they go straight on to
+    // a SAT solver, which does not need the formula kept small.
     uint32_t size = clause->size;
-    for (uint32_t i = size; i-- > 0;) {
-        Literal lit = clause->literals[i];
-        if (!isExistential(var(lit))) continue;
-        clause->size = i;
-        Clause* subsumer = findSubsumer(lit, clause);
-        clause->size = size;
-        if (subsumer) {
+    if (!skipSubsumption) {
+        if (findSubsumer(key, clause)) {
             ++forwardSubsumed;
             releaseClause(clause);
             return true;
         }
+        // A stored subsumer is keyed by its innermost literal, which is either
+        // key or one of the clause's existential literals.
+        for (uint32_t i = size; i-- > 0;) {
+            Literal lit = clause->literals[i];
+            if (!isExistential(var(lit))) continue;
+            clause->size = i;
+            Clause* subsumer = findSubsumer(lit, clause);
+            clause->size = size;
+            if (subsumer) {
+                ++forwardSubsumed;
+                releaseClause(clause);
+                return true;
+            }
+        }
+        backwardSubsumed += removeSubsumed(key, clause);
     }
-    backwardSubsumed += removeSubsumed(key, clause);
     if (loading && copyInputClauses) {
         Clause* copy = newClause(size + 1, clause->literals);
         copy->literals[size] = key;

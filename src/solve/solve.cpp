@@ -125,6 +125,13 @@ bool Solver::walkPrefix() {
                 c = pos;
         }
 
+        if (hybrid && !hybridSettled && overBudget(order[c])) {
+            int decided = handOver();
+            if (decided >= 0) return decided == 1;
+            pos = lastPosition;
+            continue;
+        }
+
         Variable w = order[c];
         bool last = false;
         if (c == pos) {

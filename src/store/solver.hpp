@@ -136,6 +136,11 @@ struct Solver {
     bool certificates = false;
     bool qdimacsOutput = false; // --qdo: keep what the outermost block's values need
     std::vector<int32_t> eliminationOrder;
+    bool hybrid = false;          // hand hard remainders to the engines in hybrid/
+    uint64_t hybridBudget = 0;    // clause budget of the elimination phase, 0 automatic
+    bool hybridStarted = false;   // the first budget check was made
+    bool hybridSettled = false;   // the hand-over was made or declined
+    bool skipSubsumption = false; // copies enter without the subsumption walk
 
     Solver();
     Solver(const Solver&) = delete;
@@ -255,6 +260,10 @@ struct Solver {
     bool isTautologicalResolvent(const Clause* a, const Clause* b, Variable pivot) const;
     Variable rootVariable(Variable v);
     uint32_t writeResolutionSteps(GrowArray<ResolutionStep>& requiredSteps, uint32_t finalId);
+
+    // Hybrid mode, hybrid/handover.cpp: 1 true, 0 false, -1 keep eliminating.
+    bool overBudget(Variable next);
+    int handOver();
 
     // Function output, certificate/functions.cpp.
     Literal defineDnf(const Clause* list);

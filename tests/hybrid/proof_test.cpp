@@ -1,0 +1,163 @@
+// Refutations are checked against their own input: every resolvent is
+// recomputed from its parents, so a wrong pivot sign, a tautology, a parent
+// defined later or a last clause that is not empty fails whatever the SAT
+// solver did. Satisfiability of the small cases is settled by enumeration.
+
+#include "hybrid/proof.hpp"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <set>
+#include <string>
+
+namespace {
+
+using Cnf = std::vector<std::vector<int32_t>>;
+
+// Empty when r refutes cnf with needed steps only, else what is wrong.
+std::string verify(const Cnf& cnf, const proof::Refutation& r) {
+    const uint32_t inputs = uint32_t(cnf.size());
+    std::vector<std::set<int32_t>> derived;
+    auto clause = [&](uint32_t id, std::set<int32_t>& out) -> std::string {
+        if (id >= inputs + derived.size())
+            return "clause " + std::to_string(id) + " not yet defined";
+        if (id >= inputs) {
+            out = derived[id - inputs];
+            return "";
+        }
+        out = std::set<int32_t>(cnf[id].begin(), cnf[id].end());
+        for (int32_t lit : out)
+            if (out.count(-lit)) return "tautological input " + std::to_string(id);
+        return "";
+    };
+    for (const proof::Step& s : r.steps) {
+        std::string at = "step " + std::to_string(derived.size()) + ": ";
+        std::set<int32_t> a, b;
+        if (auto e = clause(s.parentA, a); !e.empty()) return at + e;
+        if (auto e = clause(s.parentB, b); !e.empty()) return at + e;
+        if (s.pivot <= 0 || !a.erase(s.pivot) || !b.erase(-s.pivot)) return at + "pivot signs";
+        a.insert(b.begin(), b.end());
+        for (int32_t lit : a)
+            if (a.count(-lit)) return at + "tautological resolvent";
+        derived.push_back(std::move(a));
+    }
+    std::set<int32_t> last;
+    if (auto e = clause(r.emptyClause, last); !e.empty()) return "conclusion: " + e;
+    if (!last.empty()) return "concluded clause is not empty";
+    std::vector<bool> used(r.steps.size(), false);
+    if (r.emptyClause >= inputs) used[r.emptyClause - inputs] = true;
+    for (size_t k = r.steps.size(); k-- > 0;) {
+        if (!used[k]) return "step " + std::to_string(k) + " is not needed";
+        for (uint32_t p : {r.steps[k].parentA, r.steps[k].parentB})
+            if (p >= inputs) used[p - inputs] = true;
+    }
+    return "";
+}
+
+bool satisfiable(const Cnf& cnf, int variables) {
+    for (uint32_t bits = 0; bits < (1u << variables); ++bits) {
+        bool all = true;
+        for (const auto& c : cnf) {
+            bool some = false;
+            for (int32_t lit : c)
+                some |= ((bits >> (std::abs(lit) - 1)) & 1) == (lit > 0);
+            all &= some;
+        }
+        if (all) return true;
+    }
+    return false;
+}
+
+Cnf randomCnf(std::mt19937& rng, int variables, int clauses, int width) {
+    Cnf cnf(clauses);
+    for (auto& c : cnf)
+        for (int k = 0; k < width; ++k) {
+            int32_t v = int32_t(rng() % variables) + 1;
+            c.push_back(rng() % 2 ? v : -v);
+        }
+    return cnf;
+}
+
+Cnf pigeonhole(int pigeons, int holes) {
+    Cnf cnf;
+    auto x = [&](int p, int h) { return int32_t(p * holes + h + 1); };
+    for (int p = 0; p < pigeons; ++p) {
+        cnf.emplace_back();
+        for (int h = 0; h < holes; ++h)
+            cnf.back().push_back(x(p, h));
+    }
+    for (int h = 0; h < holes; ++h)
+        for (int p = 0; p < pigeons; ++p)
+            for (int q = p + 1; q < pigeons; ++q)
+                cnf.push_back({-x(p, h), -x(q, h)});
+    return cnf;
+}
+
+// Renames variables far apart, repeats literals and mixes in tautologies,
+// none of which may change the answer.
+Cnf disguise(Cnf cnf, std::mt19937& rng) {
+    for (auto& c : cnf) {
+        for (int32_t& lit : c)
+            lit = lit > 0 ? lit * 9973 + 1000000 : lit * 9973 - 1000000;
+        if (rng() % 4 == 0) c.push_back(c[rng() % c.size()]);
+    }
+    for (int k = 0; k < 3; ++k) {
+        auto pos = cnf.begin() + rng() % (cnf.size() + 1);
+        int32_t v = std::abs((*cnf.begin())[0]);
+        cnf.insert(pos, {v, -int32_t(rng() % 5 + 1), -v});
+    }
+    return cnf;
+}
+
+TEST(Refute, SmallRandomCnfsAreRefutedExactlyWhenUnsatisfiable) {
+    std::mt19937 rng(1);
+    int refuted = 0;
+    for (int round = 0; round < 200; ++round) {
+        int variables = 6 + round % 8;
+        Cnf cnf = randomCnf(rng, variables, variables * (40 + round % 20) / 10, 3);
+        bool sat = satisfiable(cnf, variables);
+        if (round % 2) cnf = disguise(cnf, rng);
+        auto r = proof::refute(cnf);
+        ASSERT_EQ(r.has_value(), !sat) << "round " << round;
+        if (r) {
+            ++refuted;
+            ASSERT_EQ(verify(cnf, *r), "") << "round " << round;
+        }
+    }
+    EXPECT_GT(refuted, 60);
+}
+
+TEST(Refute, LargerUnsatisfiableCnfsAreRefuted) {
+    std::mt19937 rng(2);
+    std::vector<Cnf> cases{pigeonhole(5, 4), pigeonhole(7, 6)};
+    for (int k = 0; k < 3; ++k)
+        cases.push_back(randomCnf(rng, 150, 750, 3));
+    cases.push_back(disguise(randomCnf(rng, 180, 900, 3), rng));
+    for (size_t k = 0; k < cases.size(); ++k) {
+        auto r = proof::refute(cases[k]);
+        ASSERT_TRUE(r.has_value()) << "case " << k;
+        EXPECT_EQ(verify(cases[k], *r), "") << "case " << k;
+    }
+}
+
+TEST(Refute, DegenerateInputs) {
+    // An empty input clause is the refutation; nothing needs deriving.
+    auto r = proof::refute({{1, 2}, {-1}, {}, {3}});
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->emptyClause, 2u);
+    EXPECT_TRUE(r->steps.empty());
+
+    // Repeated literals merge, and units clash in one step on a huge variable.
+    const int32_t big = 2147483000;
+    Cnf units{{5, -5}, {big, big}, {-big}};
+    r = proof::refute(units);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(verify(units, *r), "");
+    ASSERT_EQ(r->steps.size(), 1u);
+    EXPECT_EQ(r->steps[0].pivot, big);
+
+    EXPECT_FALSE(proof::refute({}).has_value());
+    EXPECT_FALSE(proof::refute({{1, -1}, {1, 1}}).has_value());
+}
+
+} // namespace
