@@ -6,30 +6,17 @@
 #include "store/solver.hpp"
 
 bool Solver::insertClause(Clause* clause, Literal key) {
+    maybeCollectGarbage();
     if (isTautology(clause)) {
         releaseClause(clause);
         return true;
     }
-    if (findSubsumer(key, clause)) {
+    if (storedSubsumer(clause, key)) {
         ++forwardSubsumed;
         releaseClause(clause);
         return true;
     }
-    // A stored subsumer is keyed by its innermost literal, which is either
-    // key or one of the clause's existential literals.
     uint32_t size = clause->size;
-    for (uint32_t i = size; i-- > 0;) {
-        Literal lit = clause->literals[i];
-        if (!isExistential(var(lit))) continue;
-        clause->size = i;
-        Clause* subsumer = findSubsumer(lit, clause);
-        clause->size = size;
-        if (subsumer) {
-            ++forwardSubsumed;
-            releaseClause(clause);
-            return true;
-        }
-    }
     backwardSubsumed += removeSubsumed(key, clause);
     if (loading && copyInputClauses) {
         Clause* copy = newClause(size + 1, clause->literals);
@@ -41,6 +28,7 @@ bool Solver::insertClause(Clause* clause, Literal key) {
         addOccurrence(clause->literals[i], size + 1);
     addOccurrence(key, size + 1);
     linkClause(clause, key);
+    indexClause(clause);
     ++clauseCount;
     return checkShortClause(clause, key);
 }

@@ -89,11 +89,11 @@ TEST_F(ClauseIndex, DeleteClauseUnlinksFromMiddleOrHeadAndDropsItsOccurrences) {
     Clause* middle = linkNew(s, {1, 3}, 5);
     Clause* head = linkNew(s, {2, -3}, 5);
 
-    s.deleteClause(head, middle, 5);
+    s.deleteClause(middle);
     EXPECT_EQ(keyList(s, 5), (Literals{{2, -3}, {1, 2}}));
     EXPECT_TRUE(storeIsConsistent(s));
 
-    s.deleteClause(nullptr, head, 5);
+    s.deleteClause(head);
     EXPECT_EQ(keyList(s, 5), (Literals{{1, 2}}));
     EXPECT_EQ(s.clauseCount, 1u);
     EXPECT_TRUE(storeIsConsistent(s));
