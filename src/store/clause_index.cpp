@@ -112,10 +112,11 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     };
     // A clause that subsumed one resolvent tends to subsume its siblings, so a
     // hit moves to the front of its list and the fronts are tried first.
+    constexpr uint32_t fronts = 2;
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : key;
         OccurrenceList& list = watchList(lit);
-        for (uint32_t j = 0; j < list.count && j < 2; ++j) {
+        for (uint32_t j = 0; j < list.count && j < fronts; ++j) {
             Clause* d = list.entries[j];
             if (d->key != 0 && d->watch == lit && covers(d)) {
                 std::swap(list.entries[0], list.entries[j]);
@@ -133,7 +134,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
             Clause* d = list.entries[j++];
             if (d->key == 0 || d->watch != lit) continue;
             list.entries[kept++] = d;
-            hit = covers(d);
+            hit = j > fronts && covers(d);
         }
         uint32_t dropped = j - kept;
         if (dropped != 0) {
