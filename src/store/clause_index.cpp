@@ -136,6 +136,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
             list.entries[kept++] = d;
             hit = j > fronts && covers(d);
         }
+        uint32_t found = kept - 1;
         uint32_t dropped = j - kept;
         if (dropped != 0) {
             while (j < list.count)
@@ -143,8 +144,10 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
             indexEntries -= dropped;
             list.count = kept;
         }
-        if (hit) std::swap(list.entries[0], list.entries[kept - 1]);
-        if (hit) return true;
+        if (hit) {
+            std::swap(list.entries[0], list.entries[found]);
+            return true;
+        }
     }
     return false;
 }
