@@ -55,6 +55,7 @@ void Solver::defineFunction(Variable v) {
     } else if (p > 0 && a != -1) {
         if (n > 0 && a != 1) {
             f = p > n ? -defineDnf(r.negHead) : defineDnf(r.posHead);
+            detachKeyLists(v);
             functionClauses[v] = vars[v];
             vars[v] = VarRecord{};
         } else {

@@ -140,13 +140,42 @@ void Solver::removeTautologies(uint32_t finalId, GrowArray<ResolutionStep>& requ
         resolvents[id] = c;
     };
 
+    // Who uses each clause in requiredSteps. After the first pass, a pass
+    // looks only at the users of the clauses the previous one computed and at
+    // the steps a repair rewrote: no other step can have become computable.
+    std::vector<std::vector<uint32_t>> users(requiredSteps.capacity);
+    auto addUser = [&](uint32_t parent, uint32_t id) {
+        if (parent >= users.size()) users.resize(parent + 1);
+        users[parent].push_back(id);
+    };
+    for (uint32_t id = 0; id < requiredSteps.capacity; ++id) {
+        ResolutionStep step = requiredSteps.data[id];
+        if (emptyStep(step)) continue;
+        addUser(step.parentA, id);
+        addUser(step.parentB, id);
+    }
+    bool firstPass = true;
+    std::vector<uint32_t> candidates;
+
     for (;;) {
         // Recompute in passes: a pass uses only clauses of earlier passes.
         if (showProgress) std::cout << "Calculating resolvents..." << std::endl;
         while (tautologicalSteps.empty()) {
+            if (firstPass) {
+                candidates.clear();
+                for (uint32_t id = 0; id < requiredSteps.capacity; ++id)
+                    candidates.push_back(id);
+                firstPass = false;
+            } else {
+                std::sort(candidates.begin(), candidates.end());
+                candidates.erase(std::unique(candidates.begin(), candidates.end()),
+                                 candidates.end());
+            }
+            std::vector<uint32_t> pass;
+            pass.swap(candidates);
             std::vector<std::pair<uint32_t, Clause*>> fresh;
-            for (uint32_t id = 0; id < requiredSteps.capacity; ++id) {
-                if (clauseOf(id)) continue;
+            for (uint32_t id : pass) {
+                if (id >= requiredSteps.capacity || clauseOf(id)) continue;
                 ResolutionStep step = requiredSteps.data[id];
                 if (emptyStep(step)) {
                     if (id <= lastInputClauseId && inputClauseCopies.get(id)) {
@@ -165,8 +194,11 @@ void Solver::removeTautologies(uint32_t finalId, GrowArray<ResolutionStep>& requ
                     fresh.emplace_back(id, resolveOnPivot(b, a, p));
             }
             if (fresh.empty()) break;
-            for (auto& [id, c] : fresh)
+            for (auto& [id, c] : fresh) {
                 setClause(id, c);
+                if (id < users.size())
+                    candidates.insert(candidates.end(), users[id].begin(), users[id].end());
+            }
         }
         if (tautologicalSteps.empty()) break;
 
@@ -194,6 +226,9 @@ void Solver::removeTautologies(uint32_t finalId, GrowArray<ResolutionStep>& requ
                     ResolutionStep ns{other, side, q};
                     resolutionParents[n] = ns;
                     requiredSteps[n] = ns;
+                    addUser(other, n);
+                    addUser(side, n);
+                    candidates.push_back(n);
                     dependents[n].push_back(c);
                     std::vector<uint32_t>& list = dependents[side];
                     auto at = std::find(list.begin(), list.end(), t);
@@ -208,6 +243,9 @@ void Solver::removeTautologies(uint32_t finalId, GrowArray<ResolutionStep>& requ
                 ResolutionStep rewritten{y, x, pt};
                 resolutionParents[c] = rewritten;
                 requiredSteps[c] = rewritten;
+                addUser(x, c);
+                addUser(y, c);
+                candidates.push_back(c);
                 if (c < resolvents.size() && resolvents[c]) setClause(c, nullptr);
             }
             resolutionParents[t] = ResolutionStep{};

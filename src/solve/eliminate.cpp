@@ -21,32 +21,19 @@ void Solver::printStepProgress(const char* action, Variable v) {
 void Solver::rekeyClauses(Variable v) {
     VarRecord& own = vars[v];
     if (occurrences(v) == own.posCount + own.negCount) return;
-    for (uint32_t p = position(v) + 1; p < lastPosition; ++p) {
-        Variable x = order[p];
-        for (Literal key : {Literal(x), -Literal(x)}) {
-            Clause* prev = nullptr;
-            for (Clause* c = listHead(key); c;) {
-                Clause* next = c->next;
-                uint32_t i = storedIndex(c, v);
-                if (i == c->size) {
-                    prev = c;
-                    c = next;
-                    continue;
-                }
-                if (prev)
-                    prev->next = next;
-                else
-                    listHead(key) = next;
-                --listCount(key);
-                Literal removed = c->literals[i];
-                for (uint32_t j = i + 1; j < c->size; ++j)
-                    c->literals[j - 1] = c->literals[j];
-                c->literals[c->size - 1] = key;
-                computeSignature(c);
-                linkClause(c, removed);
-                c = next;
-            }
-        }
+    for (Clause* c : clausesHolding(v)) {
+        Literal key = c->key;
+        uint32_t i = storedIndex(c, v);
+        unlinkClause(c);
+        Literal removed = c->literals[i];
+        for (uint32_t j = i + 1; j < c->size; ++j)
+            c->literals[j - 1] = c->literals[j];
+        c->literals[c->size - 1] = key;
+        computeSignature(c);
+        linkClause(c, removed);
+        // Same literals as before, so the watch stays; the old key is stored now.
+        addStored(c, key);
+        ++staleEntries;
     }
 }
 

@@ -62,7 +62,7 @@ bool Solver::expandUniversal(Variable u) {
                 if (removed != 0) --(key > 0 ? posOccurrenceWeight[x] : negOccurrenceWeight[x]);
                 Clause* copyTrue = removed > 0 ? nullptr : copyClauseMapped(c, mapTrue);
                 Clause* copyFalse = removed < 0 ? nullptr : copyClauseMapped(c, mapFalse);
-                deleteClause(nullptr, c, key);
+                deleteClause(c);
                 if (copyTrue && !insertClause(copyTrue, keyTrue)) {
                     if (copyFalse) releaseClause(copyFalse);
                     return false;

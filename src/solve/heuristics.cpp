@@ -75,12 +75,40 @@ uint32_t Solver::chooseInnermost(uint32_t pos) {
     return 0;
 }
 
+// The largest position at or below p that is 0 or not an existential without
+// occurrences. Such an existential never occurs again (a clause can only gain
+// a literal that occurs elsewhere), so the positions skipped over stay skipped
+// and the jumps are remembered, each walk shortening the ones after it.
+uint32_t Solver::liveAtOrBelow(uint32_t p) {
+    if (!skipValid) {
+        skipBelow.resize(0);
+        skipValid = true;
+    }
+    auto dead = [this](uint32_t q) {
+        Variable x = order[q];
+        return isExistential(x) && occurrences(x) == 0;
+    };
+    uint32_t q = p;
+    while (q > 0 && dead(q)) {
+        uint32_t jump = skipBelow.get(q);
+        q = jump ? jump - 1 : q - 1;
+    }
+    for (uint32_t r = p; r > q;) {
+        uint32_t jump = skipBelow.get(r);
+        skipBelow[r] = q + 1;
+        r = jump ? jump - 1 : r - 1;
+    }
+    return q;
+}
+
+// Existentials without occurrences take no part in any of the three walks
+// below, so the walks jump over them.
 uint32_t Solver::chooseStackSize(uint32_t pos) {
     if (pos == 0) return 0;
     uint32_t best = std::numeric_limits<uint32_t>::max();
     uint32_t bestPos = pos;
     uint32_t b = 0;
-    for (uint32_t q = pos; q >= 1; --q) {
+    for (uint32_t q = liveAtOrBelow(pos); q >= 1; q = liveAtOrBelow(q - 1)) {
         Variable x = order[q];
         if (!isExistential(x) && (!scopeCombining || (!eliminated[x] && occurrences(x) > 0))) {
             b = q;
@@ -96,20 +124,20 @@ uint32_t Solver::chooseStackSize(uint32_t pos) {
 
     // inner is the summed occurrence count of positions q + 1 to pos - 1.
     uint32_t inner = 0;
-    for (uint32_t r = b + 1; r + 1 <= pos; ++r)
+    for (uint32_t r = liveAtOrBelow(pos - 1); r > b; r = liveAtOrBelow(r - 1))
         inner += occurrences(order[r]);
     uint32_t best2 = best;
     uint32_t bestPos2 = b;
-    for (uint32_t q = b; q >= 1; --q) {
-        if (q < b && q + 1 <= pos - 1) inner += occurrences(order[q + 1]);
+    for (uint32_t q = b; q >= 1;) {
         Variable x = order[q];
         uint32_t occ = occurrences(x);
         uint32_t s = isExistential(x) ? occ : occ + inner;
-        if (occ == 0 || s >= best2) continue;
-        if (isExistential(x) ? s == keyed(x) : universalExpansion) {
+        if (occ != 0 && s < best2 && (isExistential(x) ? s == keyed(x) : universalExpansion)) {
             best2 = s;
             bestPos2 = q;
         }
+        if (q <= pos - 1) inner += occ; // the positions below q count it
+        q = liveAtOrBelow(q - 1);
     }
     return best2 < best ? bestPos2 : bestPos;
 }

@@ -6,32 +6,19 @@
 #include "store/solver.hpp"
 
 bool Solver::insertClause(Clause* clause, Literal key) {
+    maybeCollectGarbage();
     if (isTautology(clause)) {
         releaseClause(clause);
         return true;
     }
-    // The hybrid mode's expansion copies skip the walk: they go straight on to
-    // a SAT solver, which does not need the formula kept small.
+    // The hybrid mode's expansion copies skip the subsumption checks: they go
+    // straight on to a SAT solver, which does not need the formula kept small.
     uint32_t size = clause->size;
     if (!skipSubsumption) {
-        if (findSubsumer(key, clause)) {
+        if (storedSubsumer(clause, key)) {
             ++forwardSubsumed;
             releaseClause(clause);
             return true;
-        }
-        // A stored subsumer is keyed by its innermost literal, which is either
-        // key or one of the clause's existential literals.
-        for (uint32_t i = size; i-- > 0;) {
-            Literal lit = clause->literals[i];
-            if (!isExistential(var(lit))) continue;
-            clause->size = i;
-            Clause* subsumer = findSubsumer(lit, clause);
-            clause->size = size;
-            if (subsumer) {
-                ++forwardSubsumed;
-                releaseClause(clause);
-                return true;
-            }
         }
         backwardSubsumed += removeSubsumed(key, clause);
     }
@@ -45,6 +32,7 @@ bool Solver::insertClause(Clause* clause, Literal key) {
         addOccurrence(clause->literals[i], size + 1);
     addOccurrence(key, size + 1);
     linkClause(clause, key);
+    indexClause(clause);
     ++clauseCount;
     return checkShortClause(clause, key);
 }

@@ -4,14 +4,15 @@
 // passes: a unit assigns its literal, and a two-literal clause is remembered
 // as an implication, from which equivalences are found.
 //
-// A clause is keyed by its innermost literal, so a clause that holds v is
-// listed under v or under a variable placed after v: the sweeps visit only
-// those lists, skip clauses by signature, and stop once v occurs nowhere else.
+// The sweeps over the clauses that hold a variable take them from the
+// occurrence index, in the order of a walk over the key lists of the later
+// positions, so ids and conflicts come out as that walk would give them.
 
 #include "store/solver.hpp"
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -83,37 +84,64 @@ bool Solver::propagate() {
     return propagateUnits() && processEquivalences();
 }
 
+// The pass visits positions in increasing order as a full walk would, but
+// only those of queued variables: any other variable was not pure when it was
+// last checked and none of its counts has dropped to zero since. A variable
+// queued during the pass at or before the current position waits for the
+// next pass, as a full walk would not come back to it either.
 bool Solver::eliminatePureLiterals() {
-    for (uint32_t p = 0; p < lastPosition; ++p) {
-        Variable v = order[p];
-        if (eliminated[v] || occurrences(v) == 0 || !isExistential(v)) continue;
-        if (posOccurrences[v] != 0 && negOccurrences[v] != 0) continue;
-        Literal l = posOccurrences[v] != 0 ? Literal(v) : -Literal(v);
-        while (Clause* c = listHead(l))
-            deleteClause(nullptr, c, l);
-        for (uint32_t q = p + 1; q < lastPosition && occurrences(v) > 0; ++q) {
-            Variable x = order[q];
-            if (eliminated[x]) continue;
-            for (Literal key : {Literal(x), -Literal(x)}) {
-                Clause* prev = nullptr;
-                for (Clause* c = listHead(key); c;) {
-                    Clause* next = c->next;
-                    if (storedIndex(c, v) < c->size)
-                        deleteClause(prev, c, key);
-                    else
-                        prev = c;
-                    c = next;
-                }
+    std::vector<uint32_t> positions; // a min-heap
+    auto later = std::greater<uint32_t>();
+    if (!pureScanned) {
+        pureScanned = true;
+        for (Variable v : pureWaiting)
+            pureQueued[v] = 0;
+        pureWaiting.clear();
+        for (uint32_t p = 0; p < lastPosition; ++p)
+            positions.push_back(p);
+    }
+    bool started = false;
+    uint32_t current = 0;
+    std::vector<Variable> nextPass;
+    auto takeWaiting = [&] {
+        for (Variable w : pureWaiting) {
+            if (!started || position(w) > current) {
+                positions.push_back(position(w));
+                std::push_heap(positions.begin(), positions.end(), later);
+            } else {
+                nextPass.push_back(w);
             }
         }
-        if (certificates) {
-            putDefiningClause(l, {}, 0);
-            defineFunction(v);
+        pureWaiting.clear();
+    };
+    takeWaiting();
+    while (!positions.empty()) {
+        std::pop_heap(positions.begin(), positions.end(), later);
+        uint32_t p = positions.back();
+        positions.pop_back();
+        if (started && p <= current) continue;
+        started = true;
+        current = p;
+        Variable v = order[p];
+        pureQueued[v] = 0;
+        if (!eliminated[v] && occurrences(v) != 0 && isExistential(v) &&
+            (posOccurrences[v] == 0 || negOccurrences[v] == 0)) {
+            Literal l = posOccurrences[v] != 0 ? Literal(v) : -Literal(v);
+            while (Clause* c = listHead(l))
+                deleteClause(c);
+            for (Clause* c : clausesHolding(v))
+                deleteClause(c);
+            if (certificates) {
+                putDefiningClause(l, {}, 0);
+                defineFunction(v);
+            }
+            dropKeyLists(v);
+            eliminated[v] = 1;
+            --existentialCount;
         }
-        dropKeyLists(v);
-        eliminated[v] = 1;
-        --existentialCount;
+        takeWaiting();
     }
+    pureWaiting.swap(nextPass);
     return true;
 }
 
@@ -129,44 +157,25 @@ bool Solver::propagateUnits() {
         while (unit && unit->size != 0)
             unit = unit->next;
         if (!unit) continue;
-        Clause* prev = nullptr;
         for (Clause* c = listHead(l); c;) {
             Clause* next = c->next;
-            if (c == unit)
-                prev = c;
-            else
-                deleteClause(prev, c, l);
+            if (c != unit) deleteClause(c);
             c = next;
         }
-        uint32_t bit = signatureBit(v);
-        for (uint32_t q = position(v) + 1; q < lastPosition && occurrences(v) != keyed(v); ++q) {
-            Variable x = order[q];
-            for (Literal key : {Literal(x), -Literal(x)}) {
-                Clause* before = nullptr;
-                for (Clause* c = listHead(key); c;) {
-                    Clause* next = c->next;
-                    int removed = (c->signature & bit) ? removeLiteral(c, l) : 0;
-                    if (removed == 0) {
-                        before = c;
-                        c = next;
-                        continue;
-                    }
-                    --(key > 0 ? posOccurrenceWeight[x] : negOccurrenceWeight[x]);
-                    if (removed > 0) {
-                        deleteClause(before, c, key);
-                    } else {
-                        if (certificates) {
-                            uint32_t id = nextClauseId++;
-                            resolutionParents[id] =
-                                ResolutionStep{assignment[v].reasonId, c->id, v};
-                            c->id = id;
-                        }
-                        if (!checkShortClause(c, key)) return false;
-                        before = c;
-                    }
-                    c = next;
-                }
+        for (Clause* c : clausesHolding(v)) {
+            Literal key = c->key;
+            int removed = removeLiteral(c, l);
+            --(key > 0 ? posOccurrenceWeight[key] : negOccurrenceWeight[-key]);
+            if (removed > 0) {
+                deleteClause(c);
+                continue;
             }
+            if (certificates) {
+                uint32_t id = nextClauseId++;
+                resolutionParents[id] = ResolutionStep{assignment[v].reasonId, c->id, v};
+                c->id = id;
+            }
+            if (!checkShortClause(c, key)) return false;
         }
     }
     return true;

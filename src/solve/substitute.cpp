@@ -33,8 +33,7 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
     for (Literal key : {y, -y}) {
         Literal r = key == y ? x : -x;
         while (Clause* c = listHead(key)) {
-            listHead(key) = c->next;
-            --listCount(key);
+            unlinkClause(c);
             --clauseCount;
             removeClauseOccurrences(c, key);
             bool tautology = false;
@@ -44,7 +43,7 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
                 present = present || c->literals[i] == r;
             }
             if (tautology) {
-                releaseClause(c);
+                retireClause(c);
                 continue;
             }
             literalBuffer.resize(c->size + 1);
@@ -65,7 +64,7 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
             Clause* d = newClause(k, out);
             d->id = c->id;
             retrace(d, key);
-            releaseClause(c);
+            retireClause(c);
             if (k == 0) {
                 recordConflict(d, 0);
                 releaseClause(d);
@@ -78,56 +77,45 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
     }
 
     // Clauses keyed after w that hold it as a stored literal.
-    for (uint32_t p = position(w) + 1; p < lastPosition && occurrences(w) > 0; ++p) {
-        Variable z = order[p];
-        for (Literal key : {Literal(z), -Literal(z)}) {
-            Clause* prev = nullptr;
-            for (Clause* c = listHead(key); c;) {
-                Clause* next = c->next;
-                uint32_t i = storedIndex(c, w);
-                if (i == c->size) {
-                    prev = c;
-                    c = next;
-                    continue;
-                }
-                Literal old = c->literals[i];
-                Literal r = old == y ? x : -x;
-                uint32_t j = 0;
-                while (j < i && var(c->literals[j]) != xv)
-                    ++j;
-                if (j < i && c->literals[j] == -r) {
-                    deleteClause(prev, c, key);
-                    c = next;
-                    continue;
-                }
-                if (j < i) {
-                    removeLiteral(c, old);
-                    --(key > 0 ? posOccurrenceWeight[z] : negOccurrenceWeight[z]);
-                    retrace(c, old);
-                    if (!checkShortClause(c, key)) return false;
-                } else {
-                    uint32_t length = c->size + 1;
-                    removeOccurrence(old, length);
-                    addOccurrence(r, length);
-                    uint32_t rp = position(xv);
-                    while (i > 0 && position(var(c->literals[i - 1])) > rp) {
-                        c->literals[i] = c->literals[i - 1];
-                        --i;
-                    }
-                    c->literals[i] = r;
-                    computeSignature(c);
-                    retrace(c, old);
-                }
-                prev = c;
-                c = next;
+    for (Clause* c : clausesHolding(w)) {
+        Literal key = c->key;
+        Variable z = var(key);
+        uint32_t i = storedIndex(c, w);
+        Literal old = c->literals[i];
+        Literal r = old == y ? x : -x;
+        uint32_t j = 0;
+        while (j < i && var(c->literals[j]) != xv)
+            ++j;
+        if (j < i && c->literals[j] == -r) {
+            deleteClause(c);
+            continue;
+        }
+        if (j < i) {
+            removeLiteral(c, old);
+            --(key > 0 ? posOccurrenceWeight[z] : negOccurrenceWeight[z]);
+            retrace(c, old);
+            if (!checkShortClause(c, key)) return false;
+        } else {
+            uint32_t length = c->size + 1;
+            removeOccurrence(old, length);
+            addOccurrence(r, length);
+            uint32_t rp = position(xv);
+            while (i > 0 && position(var(c->literals[i - 1])) > rp) {
+                c->literals[i] = c->literals[i - 1];
+                --i;
             }
+            c->literals[i] = r;
+            computeSignature(c);
+            addStored(c, r);
+            literalLeft(c, old);
+            retrace(c, old);
         }
     }
 
     rekeyClauses(w);
     for (Literal key : {Literal(w), -Literal(w)})
         while (Clause* c = listHead(key))
-            deleteClause(nullptr, c, key);
+            deleteClause(c);
     --existentialCount;
     eliminated[w] = 1;
     if (keepInputClauses) {

@@ -13,12 +13,19 @@ inline Variable var(Literal lit) {
 // One allocation: the header, then the stored literals inline, sorted by
 // ascending prefix position. The key literal (innermost) is not counted in
 // size; input clauses and resolvents keep it physically in literals[size].
+// The key lists are doubly linked so that a clause found through the
+// occurrence index leaves its list without a walk; the link stamp orders the
+// clauses of one list (newest first) without walking it either.
 struct Clause {
     uint32_t size;          // stored literals, key not counted
-    Clause* next;           // next clause under the same key literal
     uint32_t id;            // clause id; input clauses first, in file order
+    Clause* next;           // next clause under the same key literal
+    Clause* prev;           // previous clause under the same key, null at the head
     uint32_t signature;     // one bit per variable bucket of the stored literals
     uint32_t signatureSize; // size when the signature was last computed
+    Literal key;            // the list it is linked in; 0 once it left the store
+    Literal watch;          // the literal whose watch list holds it, see findSubsumer
+    uint32_t stamp;         // link order: larger is nearer the head of its list
     Literal literals[];
 };
 

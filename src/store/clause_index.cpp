@@ -1,21 +1,30 @@
-// The key lists are the formula's only index: every clause is listed once,
-// under its innermost literal. Subsumption lookups stay within one list and
-// reject most candidates by signature before the ordered subset scan.
+// The key lists list every clause once, under its innermost literal, and fix
+// the order in which sweeps meet clauses. Subsumption lookups do not walk
+// them: every clause is also watched under one of its literals, the least
+// frequent when it was linked, so a stored subsumer of a new clause sits in
+// the watch list of one of the new clause's literals, and a clause the new
+// one subsumes stores all of its literals, so the shortest occurrence list
+// among them holds it. Each candidate then passes exactly the test the walk
+// of its key list would have made, signature filter included, so the same
+// clauses are found.
 
 #include "store/solver.hpp"
 
 #include <cstdlib>
+#include <utility>
+#include <cstdio>
 
 namespace {
 
-// Every literal of small occurs in large; both are sorted by position.
-bool subset(const Clause* small, const Clause* large) {
+// Every literal of small occurs among the first n literals of large; both
+// are sorted by position.
+bool subset(const Clause* small, const Clause* large, uint32_t n) {
     uint32_t j = 0;
     for (uint32_t i = 0; i < small->size; ++i) {
         Literal d = small->literals[i];
-        while (j < large->size && large->literals[j] != d)
+        while (j < n && large->literals[j] != d)
             ++j;
-        if (j == large->size) return false;
+        if (j == n) return false;
     }
     return true;
 }
@@ -24,6 +33,15 @@ bool sameLiterals(const Clause* a, const Clause* b) {
     for (uint32_t i = 0; i < a->size; ++i)
         if (a->literals[i] != b->literals[i]) return false;
     return true;
+}
+
+// The test made on d when c, cut to its first n stored literals, is looked
+// up in d's key list.
+bool subsumesFirst(const Clause* d, const Clause* c, uint32_t n) {
+    if (d->size == n) return sameLiterals(d, c);
+    if (d->size > n) return false;
+    if (d->size == 0) return true;
+    return (d->signature & ~c->signature) == 0 && subset(d, c, n);
 }
 
 } // namespace
@@ -47,55 +65,142 @@ void Solver::recomputeSignatures() {
 
 void Solver::linkClause(Clause* clause, Literal key) {
     Clause*& head = listHead(key);
+    clause->key = key;
+    clause->prev = nullptr;
     clause->next = head;
+    if (head) head->prev = clause;
     head = clause;
+    clause->stamp = ++linkStamp;
     ++listCount(key);
 }
 
+void Solver::unlinkClause(Clause* clause) {
+    if (clause->prev)
+        clause->prev->next = clause->next;
+    else
+        listHead(clause->key) = clause->next;
+    if (clause->next) clause->next->prev = clause->prev;
+    --listCount(clause->key);
+}
+
+// The first clause of key's list that equals or subsumes c.
 Clause* Solver::findSubsumer(Literal key, const Clause* c) {
-    uint32_t n = c->size;
-    for (Clause* d = listHead(key); d; d = d->next) {
-        if (d->size == n) {
-            if (sameLiterals(d, c)) return d;
-        } else if (d->size < n) {
-            if (d->size == 0) return d;
-            if ((d->signature & ~c->signature) == 0 && subset(d, c)) return d;
+    Clause* found = nullptr;
+    for (uint32_t i = 0; i <= c->size; ++i) {
+        Literal lit = i < c->size ? c->literals[i] : key;
+        const OccurrenceList& list = watchList(lit);
+        for (uint32_t j = 0; j < list.count; ++j) {
+            Clause* d = list.entries[j];
+            if (d->key != key || d->watch != lit || !subsumesFirst(d, c, c->size)) continue;
+            if (!found || d->stamp > found->stamp) found = d;
         }
     }
-    return nullptr;
+    return found;
+}
+
+// Whether a stored clause equals or subsumes c. A subsumer is keyed by its
+// innermost literal: key itself, or an existential stored literal of c, in
+// which case only the literals of c before it can be in the subsumer.
+bool Solver::storedSubsumer(const Clause* c, Literal key) {
+    auto covers = [&](const Clause* d) {
+        if (d->key == key) return subsumesFirst(d, c, c->size);
+        if (!(c->signature & signatureBit(var(d->key)))) return false;
+        for (uint32_t i = 0; i < c->size; ++i)
+            if (c->literals[i] == d->key)
+                return isExistential(var(d->key)) && subsumesFirst(d, c, i);
+        return false;
+    };
+    // A clause that subsumed one resolvent tends to subsume its siblings, so a
+    // hit moves to the front of its list and the fronts are tried first.
+    constexpr uint32_t fronts = 2;
+    for (uint32_t i = 0; i <= c->size; ++i) {
+        Literal lit = i < c->size ? c->literals[i] : key;
+        OccurrenceList& list = watchList(lit);
+        for (uint32_t j = 0; j < list.count && j < fronts; ++j) {
+            Clause* d = list.entries[j];
+            if (d->key != 0 && d->watch == lit && covers(d)) {
+                std::swap(list.entries[0], list.entries[j]);
+                return true;
+            }
+        }
+    }
+    for (uint32_t i = 0; i <= c->size; ++i) {
+        Literal lit = i < c->size ? c->literals[i] : key;
+        OccurrenceList& list = watchList(lit);
+        uint32_t kept = 0;
+        uint32_t j = 0;
+        bool hit = false;
+        while (j < list.count && !hit) {
+            Clause* d = list.entries[j++];
+            if (d->key == 0 || d->watch != lit) continue;
+            list.entries[kept++] = d;
+            hit = j > fronts && covers(d);
+        }
+        uint32_t found = kept - 1;
+        uint32_t dropped = j - kept;
+        if (dropped != 0) {
+            while (j < list.count)
+                list.entries[kept++] = list.entries[j++];
+            indexEntries -= dropped;
+            list.count = kept;
+        }
+        if (hit) {
+            std::swap(list.entries[0], list.entries[found]);
+            return true;
+        }
+    }
+    return false;
 }
 
 uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
     uint32_t n = c->size;
     uint32_t count = 0;
-    Clause* prev = nullptr;
-    for (Clause* d = listHead(key); d;) {
-        Clause* next = d->next;
-        bool subsumed = false;
-        if (d != c && d->size == n)
-            subsumed = sameLiterals(d, c);
-        else if (d != c && d->size > n)
-            subsumed = n == 0 || ((c->signature & ~d->signature) == 0 && subset(c, d));
-        if (subsumed) {
-            deleteClause(prev, d, key);
-            ++count;
-        } else {
-            prev = d;
+    if (n == 0) {
+        for (Clause* d = listHead(key); d;) {
+            Clause* next = d->next;
+            if (d != c) {
+                deleteClause(d);
+                ++count;
+            }
+            d = next;
         }
-        d = next;
+        return count;
+    }
+    Literal rarest = c->literals[0];
+    for (uint32_t i = 1; i < n; ++i)
+        if (occursCount(c->literals[i]) < occursCount(rarest)) rarest = c->literals[i];
+    // Deleting leaves the occurrence lists as they are; a stale entry, or a
+    // second entry of a deleted clause, fails the key test.
+    OccurrenceList& list = occursList(rarest);
+    for (uint32_t j = 0; j < list.count; ++j) {
+        Clause* d = list.entries[j];
+        if (d == c || d->key != key) continue;
+        bool subsumed = false;
+        if (d->size == n)
+            subsumed = sameLiterals(d, c);
+        else if (d->size > n)
+            subsumed = (c->signature & ~d->signature) == 0 && subset(c, d, d->size);
+        if (subsumed) {
+            deleteClause(d);
+            ++count;
+        }
     }
     return count;
 }
 
-void Solver::deleteClause(Clause* prev, Clause* d, Literal key) {
-    if (prev)
-        prev->next = d->next;
-    else
-        listHead(key) = d->next;
-    --listCount(key);
-    removeClauseOccurrences(d, key);
+void Solver::deleteClause(Clause* d) {
+    unlinkClause(d);
+    removeClauseOccurrences(d, d->key);
     --clauseCount;
-    releaseClause(d);
+    retireClause(d);
+}
+
+// The index may still list c; it is freed once the lists have been cleared
+// of it.
+void Solver::retireClause(Clause* c) {
+    staleEntries += c->size + 1;
+    c->key = 0;
+    retired.push_back(c);
 }
 
 void Solver::dropKeyLists(Variable v) {
@@ -103,9 +208,20 @@ void Solver::dropKeyLists(Variable v) {
     for (Clause* heads[] = {r.posHead, r.negHead}; Clause * c : heads) {
         while (c) {
             Clause* next = c->next;
-            std::free(c);
+            retireClause(c);
             c = next;
         }
     }
     r = VarRecord{};
+}
+
+// The lists of v leave the store for good but stay allocated elsewhere.
+void Solver::detachKeyLists(Variable v) {
+    VarRecord r = vars.get(v);
+    for (Clause* heads[] = {r.posHead, r.negHead}; Clause * c : heads) {
+        for (; c; c = c->next) {
+            staleEntries += c->size + 1;
+            c->key = 0;
+        }
+    }
 }

@@ -28,6 +28,14 @@ Solver::~Solver() {
     }
     for (uint32_t i = 0; i < inputClauseCopies.capacity; ++i)
         std::free(inputClauseCopies.data[i]);
+    for (Clause* c : retired)
+        std::free(c);
+    for (uint32_t v = 0; v < literalIndex.capacity; ++v) {
+        for (OccurrenceList& list : literalIndex.data[v].occurs)
+            std::free(list.entries);
+        for (OccurrenceList& list : literalIndex.data[v].watches)
+            std::free(list.entries);
+    }
     for (uint32_t v = 0; v < implications.capacity; ++v) {
         std::free(implications.data[v].pos.entries);
         std::free(implications.data[v].neg.entries);
@@ -71,6 +79,10 @@ Clause* Solver::newClause(uint32_t n, const Literal* literals) {
     Clause* c = static_cast<Clause*>(block);
     c->size = n;
     c->next = nullptr;
+    c->prev = nullptr;
+    c->key = 0;
+    c->watch = 0;
+    c->stamp = 0;
     c->id = 0;
     c->signature = 0;
     c->signatureSize = 0;
@@ -85,7 +97,15 @@ void Solver::releaseClause(Clause*& clause) {
     clause = nullptr;
 }
 
+// A variable can become pure only when one of its counts drops to zero, and
+// it can occur again only as a new variable; both queue it for the next
+// pure-literal pass, which then checks only the queued variables.
 void Solver::addOccurrence(Literal lit, uint32_t length) {
+    Variable v = var(lit);
+    if (posOccurrences.get(v) == 0 && negOccurrences.get(v) == 0) {
+        skipValid = false;
+        queuePureCheck(v);
+    }
     if (lit > 0) {
         ++posOccurrences[lit];
         posOccurrenceWeight[lit] += length;
@@ -97,12 +117,19 @@ void Solver::addOccurrence(Literal lit, uint32_t length) {
 
 void Solver::removeOccurrence(Literal lit, uint32_t length) {
     if (lit > 0) {
-        --posOccurrences[lit];
+        if (--posOccurrences[lit] == 0) queuePureCheck(Variable(lit));
         posOccurrenceWeight[lit] -= length;
     } else {
-        --negOccurrences[-lit];
+        if (--negOccurrences[-lit] == 0) queuePureCheck(Variable(-lit));
         negOccurrenceWeight[-lit] -= length;
     }
+}
+
+void Solver::queuePureCheck(Variable v) {
+    uint8_t& queued = pureQueued[v];
+    if (queued) return;
+    queued = 1;
+    pureWaiting.push_back(v);
 }
 
 void Solver::removeClauseOccurrences(const Clause* clause, Literal key) {
@@ -124,6 +151,7 @@ int Solver::removeLiteral(Clause* clause, Literal lit) {
         clause->literals[j - 1] = clause->literals[j];
     clause->size = n - 1;
     removeOccurrence(x, n + 1);
+    literalLeft(clause, x);
     for (uint32_t j = 0; j < clause->size; ++j) {
         Literal y = clause->literals[j];
         if (y > 0)

@@ -20,6 +20,20 @@ struct VarRecord {
     uint32_t negCount; // length of the negative list
 };
 
+// Clauses of one literal, unordered. Entries go stale lazily: a clause that
+// left the store or lost the literal stays listed until a scan or the next
+// collection drops it, so no mutation has to search a list.
+struct OccurrenceList {
+    Clause** entries;
+    uint32_t count;
+    uint32_t capacity;
+};
+
+struct LiteralIndex {
+    OccurrenceList occurs[2];  // [0] +v, [1] -v: clauses storing the literal
+    OccurrenceList watches[2]; // clauses watched under the literal
+};
+
 struct Assignment {
     int32_t value;     // 1 true, -1 false, 0 unassigned
     uint32_t reasonId; // id of the clause that forced it
@@ -98,6 +112,16 @@ struct Solver {
     GrowArray<uint32_t> negOccurrences;      // per variable: clauses containing -v
     GrowArray<uint32_t> posOccurrenceWeight; // per variable: summed lengths of those clauses
     GrowArray<uint32_t> negOccurrenceWeight;
+    GrowArray<LiteralIndex> literalIndex;    // per variable, grows when indexed
+    std::vector<Clause*> retired;            // left the store, freed by collectGarbage
+    uint64_t indexEntries = 0;               // entries held by all index lists
+    uint64_t staleEntries = 0;               // of those, about how many are stale
+    uint32_t linkStamp = 0;                  // stamp of the last linked clause
+    GrowArray<uint8_t> pureQueued;           // per variable: waits in pureWaiting
+    std::vector<Variable> pureWaiting;       // may have become pure since last checked
+    bool pureScanned = false;                // every position had its first check
+    GrowArray<uint32_t> skipBelow;           // per position: 1 + a lower live position
+    bool skipValid = false;                  // false once a variable occurs again
     std::vector<Literal> trail; // assigned literals, newest last
     std::vector<EquivalenceRecord> pendingEquivalences;
     GrowArray<Implications> implications; // per variable: two-literal implications
@@ -180,6 +204,7 @@ struct Solver {
     void releaseClause(Clause*& clause);
     void addOccurrence(Literal lit, uint32_t length);
     void removeOccurrence(Literal lit, uint32_t length);
+    void queuePureCheck(Variable v);
     void removeClauseOccurrences(const Clause* clause, Literal key);
     int removeLiteral(Clause* clause, Literal lit);
     Clause* copyClauseMapped(const Clause* clause, GrowArray<Variable>& map);
@@ -190,10 +215,30 @@ struct Solver {
     void computeSignature(Clause* clause) const;
     void recomputeSignatures();
     void linkClause(Clause* clause, Literal key);
+    void unlinkClause(Clause* clause);
     Clause* findSubsumer(Literal key, const Clause* c);
+    bool storedSubsumer(const Clause* c, Literal key);
     uint32_t removeSubsumed(Literal key, const Clause* c);
-    void deleteClause(Clause* prev, Clause* d, Literal key);
+    void deleteClause(Clause* d);
+    void retireClause(Clause* c);
     void dropKeyLists(Variable v);
+    void detachKeyLists(Variable v);
+
+    // Occurrence index, store/occurrence_index.cpp.
+    OccurrenceList& occursList(Literal lit) { return literalIndex[var(lit)].occurs[lit < 0]; }
+    OccurrenceList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
+    uint32_t occursCount(Literal lit) const {
+        return literalIndex.get(var(lit)).occurs[lit < 0].count;
+    }
+    void pushEntry(OccurrenceList& list, Clause* c);
+    void indexClause(Clause* c);
+    void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
+    void literalLeft(Clause* c, Literal lit);
+    void rewatch(Clause* c);
+    std::vector<Clause*> clausesHolding(Variable v);
+    void compactOccurs(Literal lit);
+    void maybeCollectGarbage();
+    void collectGarbage();
 
     // Reading and loading, qdimacs/reader.cpp and qdimacs/load.cpp.
     bool load(const std::string& path);
@@ -214,6 +259,7 @@ struct Solver {
     // Decision heuristics, solve/heuristics.cpp.
     uint32_t chooseInnermost(uint32_t pos);
     uint32_t chooseStackSize(uint32_t pos);
+    uint32_t liveAtOrBelow(uint32_t p);
     uint32_t chooseMaxConflicts(uint32_t pos);
     uint32_t chooseLiteralBound(uint32_t pos);
     int32_t eliminationCost(Variable x);

@@ -72,6 +72,7 @@ Clause* linkNew(Solver& solver, std::initializer_list<Literal> literals, Literal
         solver.addOccurrence(lit, c->size + 1);
     solver.addOccurrence(key, c->size + 1);
     solver.linkClause(c, key);
+    solver.indexClause(c);
     ++solver.clauseCount;
     return c;
 }

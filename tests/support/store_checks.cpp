@@ -5,6 +5,7 @@
 #include "support/store_checks.hpp"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 namespace {
@@ -29,6 +30,67 @@ testing::AssertionResult checkClause(const Solver& s, const Clause* c, Literal k
         sig |= uint32_t{1} << (v / s.sigBucketWidth % 32);
     }
     if (sig & ~c->signature) return fail() << "signature misses a stored literal";
+    return testing::AssertionSuccess();
+}
+
+bool listed(const OccurrenceList& list, const Clause* c) {
+    return std::find(list.entries, list.entries + list.count, c) != list.entries + list.count;
+}
+
+// The occurrence index against the key lists: every clause listed under
+// each literal it stores and watched under one of its literals, and every
+// entry either a linked clause or one that left the store and is still
+// allocated (retired, or moved out for the certificate).
+testing::AssertionResult indexIsConsistent(const Solver& s) {
+    std::set<const Clause*> linked, gone(s.retired.begin(), s.retired.end());
+    for (Variable v = 1; v < s.functionClauses.capacity; ++v)
+        for (const Clause* c : {s.functionClauses.data[v].posHead, s.functionClauses.data[v].negHead})
+            for (; c; c = c->next)
+                gone.insert(c);
+    for (Variable v = 1; v < s.vars.capacity; ++v) {
+        for (Literal key : {Literal(v), -Literal(v)}) {
+            const Clause* prev = nullptr;
+            for (const Clause* c = key > 0 ? s.vars.data[v].posHead : s.vars.data[v].negHead; c;
+                 prev = c, c = c->next) {
+                auto fail = [&] {
+                    return testing::AssertionFailure()
+                           << "clause id " << c->id << " under key " << key << ": ";
+                };
+                if (c->key != key) return fail() << "records key " << c->key;
+                if (c->prev != prev) return fail() << "wrong back link";
+                if (prev && prev->stamp <= c->stamp) return fail() << "stamp out of list order";
+                for (uint32_t i = 0; i < c->size; ++i) {
+                    Literal l = c->literals[i];
+                    if (!listed(s.literalIndex.get(var(l)).occurs[l < 0], c))
+                        return fail() << "missing from the occurrences of " << l;
+                }
+                Literal w = c->watch;
+                bool holds = w == key;
+                for (uint32_t i = 0; i < c->size; ++i)
+                    holds = holds || c->literals[i] == w;
+                if (!holds) return fail() << "watched under " << w << ", which it lacks";
+                if (!listed(s.literalIndex.get(var(w)).watches[w < 0], c))
+                    return fail() << "missing from the watches of " << w;
+                linked.insert(c);
+            }
+        }
+    }
+    uint64_t entries = 0;
+    for (Variable v = 1; v < s.literalIndex.capacity; ++v) {
+        const LiteralIndex& x = s.literalIndex.data[v];
+        for (const OccurrenceList* list : {&x.occurs[0], &x.occurs[1], &x.watches[0], &x.watches[1]}) {
+            entries += list->count;
+            for (uint32_t j = 0; j < list->count; ++j) {
+                const Clause* c = list->entries[j];
+                if (c->key != 0 ? !linked.count(c) : !gone.count(c))
+                    return testing::AssertionFailure() << "variable " << v << " lists a clause "
+                                                       << "that is neither stored nor kept";
+            }
+        }
+    }
+    if (entries != s.indexEntries)
+        return testing::AssertionFailure()
+               << entries << " index entries, indexEntries is " << s.indexEntries;
     return testing::AssertionSuccess();
 }
 
@@ -77,5 +139,5 @@ testing::AssertionResult storeIsConsistent(const Solver& s) {
                    << pos[v].weight << " -" << neg[v].count << "/" << neg[v].weight
                    << " (count/weight)";
     }
-    return testing::AssertionSuccess();
+    return indexIsConsistent(s);
 }

@@ -1,0 +1,129 @@
+// Per-literal occurrence and watch lists beside the key lists, so that the
+// sweeps pay for the clauses that hold a literal, not for every later key
+// list. The lists are never searched for removal: a clause that leaves the
+// store or loses a literal leaves a stale entry that the next scan of that
+// list drops, and retired clauses are freed only by a collection that clears
+// every list first. Collections run when stale entries reach half the index,
+// so their cost stays proportional to the mutations that caused them.
+
+#include "store/solver.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+bool stores(const Clause* c, Literal lit) {
+    for (uint32_t i = 0; i < c->size; ++i)
+        if (c->literals[i] == lit) return true;
+    return false;
+}
+
+} // namespace
+
+void Solver::pushEntry(OccurrenceList& list, Clause* c) {
+    if (list.count == list.capacity) {
+        uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
+        void* grown = std::realloc(static_cast<void*>(list.entries), capacity * sizeof(Clause*));
+        if (!grown) throw MemoryException{{"memory exhausted"}};
+        list.entries = static_cast<Clause**>(grown);
+        list.capacity = capacity;
+    }
+    list.entries[list.count++] = c;
+    ++indexEntries;
+}
+
+void Solver::indexClause(Clause* c) {
+    for (uint32_t i = 0; i < c->size; ++i)
+        addStored(c, c->literals[i]);
+    rewatch(c);
+}
+
+// The literal of c that the fewest stored clauses hold.
+void Solver::rewatch(Clause* c) {
+    auto count = [this](Literal lit) {
+        return lit > 0 ? posOccurrences.get(var(lit)) : negOccurrences.get(var(lit));
+    };
+    Literal best = c->key;
+    uint32_t fewest = count(best);
+    for (uint32_t i = 0; i < c->size; ++i) {
+        uint32_t n = count(c->literals[i]);
+        if (n < fewest) {
+            fewest = n;
+            best = c->literals[i];
+        }
+    }
+    c->watch = best;
+    pushEntry(watchList(best), c);
+}
+
+void Solver::literalLeft(Clause* c, Literal lit) {
+    if (c->key == 0) return;
+    ++staleEntries;
+    if (c->watch == lit) {
+        ++staleEntries;
+        rewatch(c);
+    }
+}
+
+void Solver::compactOccurs(Literal lit) {
+    OccurrenceList& list = occursList(lit);
+    uint32_t kept = 0;
+    for (uint32_t j = 0; j < list.count; ++j) {
+        Clause* c = list.entries[j];
+        if (c->key != 0 && (c->signature & signatureBit(var(lit))) && stores(c, lit))
+            list.entries[kept++] = c;
+    }
+    uint32_t dropped = list.count - kept;
+    indexEntries -= dropped;
+    staleEntries -= std::min<uint64_t>(staleEntries, dropped);
+    list.count = kept;
+}
+
+// The clauses storing v or -v, in the order of a walk over the key lists of
+// the positions after v (positive list first, each list from its head).
+std::vector<Clause*> Solver::clausesHolding(Variable v) {
+    std::vector<Clause*> found;
+    uint32_t p = position(v);
+    for (Literal lit : {Literal(v), -Literal(v)}) {
+        compactOccurs(lit);
+        const OccurrenceList& list = occursList(lit);
+        for (uint32_t j = 0; j < list.count; ++j)
+            if (position(var(list.entries[j]->key)) > p) found.push_back(list.entries[j]);
+    }
+    std::sort(found.begin(), found.end(), [this](const Clause* a, const Clause* b) {
+        uint32_t pa = position(var(a->key));
+        uint32_t pb = position(var(b->key));
+        if (pa != pb) return pa < pb;
+        if (a->key != b->key) return a->key > 0;
+        return a->stamp > b->stamp;
+    });
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
+}
+
+void Solver::maybeCollectGarbage() {
+    if (staleEntries > 8192 && 2 * staleEntries > indexEntries + literalIndex.capacity)
+        collectGarbage();
+}
+
+void Solver::collectGarbage() {
+    for (uint32_t v = 1; v < literalIndex.capacity; ++v) {
+        LiteralIndex& x = literalIndex.data[v];
+        for (int side = 0; side < 2; ++side) {
+            Literal lit = side == 0 ? Literal(v) : -Literal(v);
+            compactOccurs(lit);
+            OccurrenceList& w = x.watches[side];
+            uint32_t kept = 0;
+            for (uint32_t j = 0; j < w.count; ++j)
+                if (w.entries[j]->key != 0 && w.entries[j]->watch == lit)
+                    w.entries[kept++] = w.entries[j];
+            indexEntries -= w.count - kept;
+            w.count = kept;
+        }
+    }
+    for (Clause*& c : retired)
+        releaseClause(c);
+    retired.clear();
+    staleEntries = 0;
+}
