@@ -143,8 +143,10 @@ bool Solver::readQdimacs(std::FILE* stream) {
     certificate.lastIndex = lastVar;
     sigBucketWidth = (lastVar + 1) / 32 + 1;
 
-    std::vector<uint8_t> quantified(lastVar + 1, 0);
-    uint32_t quantifiedCount = 0;
+    // Tables grow with the variables that occur, never to the header's count,
+    // which may be far larger than the file.
+    GrowArray<uint8_t> quantified;
+    std::vector<Variable> prefix;
     for (;;) {
         in.skipBlanksAndComments();
         int ch = in.peek();
@@ -160,12 +162,10 @@ bool Solver::readQdimacs(std::FILE* stream) {
             if (v < 0) formatError("negative variable in quantifier line");
             if (v > lastVar)
                 formatError("variable in quantifier line exceeds the header's variable count");
-            if (quantified[v]) formatError("variable quantified twice");
-            quantified[v] = 1;
-            ++quantifiedCount;
-            uint32_t p = lastPosition++;
-            order[p] = uint32_t(v);
-            varFlags[uint32_t(v)] = 2 * p + kind;
+            if (quantified.get(uint32_t(v))) formatError("variable quantified twice");
+            quantified[uint32_t(v)] = 1;
+            varFlags[uint32_t(v)] = 2 * uint32_t(prefix.size()) + kind;
+            prefix.push_back(uint32_t(v));
             if (kind)
                 ++existentialCount;
             else
@@ -173,19 +173,14 @@ bool Solver::readQdimacs(std::FILE* stream) {
         }
     }
 
-    // Make room for the free variables in front of the prefix.
+    // Room for the free variables in front of the prefix. Only the positions
+    // move: order is written once the number of free variables is known.
+    uint32_t quantifiedCount = uint32_t(prefix.size());
     uint32_t reserved = lastVar - quantifiedCount;
     uint32_t freeCount = 0;
-    if (reserved > 0) {
-        for (uint32_t p = lastPosition; p-- > 0;) {
-            Variable v = order[p];
-            order[p + reserved] = v;
-            varFlags[v] += 2 * reserved;
-        }
-        for (uint32_t p = 0; p < reserved; ++p)
-            order[p] = 0;
-        lastPosition += reserved;
-    }
+    for (Variable v : prefix)
+        varFlags[v] += 2 * reserved;
+    lastPosition = reserved + quantifiedCount;
 
     if (copyInputClauses) {
         inputClauseCopies.resize(m);
@@ -208,7 +203,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
         }
         Variable v = var(Literal(x));
         if (v > lastVar) formatError("variable in clause exceeds the header's variable count");
-        if (!quantified[v]) {
+        if (!quantified.get(v)) {
             quantified[v] = 1;
             uint32_t p = freeCount++;
             order[p] = v;
@@ -224,16 +219,12 @@ bool Solver::readQdimacs(std::FILE* stream) {
 
     // Close the unused part of the reserved room.
     uint32_t unused = reserved - freeCount;
-    if (unused > 0) {
-        for (uint32_t p = reserved; p < lastPosition; ++p) {
-            Variable v = order[p];
-            order[p - unused] = v;
-            varFlags[v] -= 2 * unused;
-        }
-        lastPosition -= unused;
-        for (uint32_t p = lastPosition; p < lastPosition + unused; ++p)
-            order[p] = 0;
+    for (uint32_t i = 0; i < quantifiedCount; ++i) {
+        Variable v = prefix[i];
+        order[freeCount + i] = v;
+        varFlags[v] -= 2 * unused;
     }
+    lastPosition -= unused;
 
     finishInput();
     return true;
