@@ -332,3 +332,76 @@ std::vector<int32_t> randomEliminationOrder(const Formula& formula, Random& rand
     }
     return order;
 }
+
+namespace {
+
+char* appendNumber(char* at, int64_t value) {
+    if (value < 0) {
+        *at++ = '-';
+        value = -value;
+    }
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0)
+        *at++ = digits[--n];
+    *at++ = ' ';
+    return at;
+}
+
+} // namespace
+
+bool writeTwoBlockFormula(uint64_t seed, const TwoBlockSize& size, std::FILE* out) {
+    if (size.universals < 2 || size.existentials < 3) return false;
+    Random random(streamSeed(seed, 7));
+    std::vector<char> buffer(1 << 16);
+    char* const end = buffer.data() + buffer.size() - 128; // room for one more line
+    char* at = buffer.data();
+    auto flush = [&](bool always) {
+        if (!always && at < end) return true;
+        size_t bytes = size_t(at - buffer.data());
+        at = buffer.data();
+        return std::fwrite(buffer.data(), 1, bytes, out) == bytes;
+    };
+    int64_t universals = size.universals;
+    at += std::snprintf(at, 64, "p cnf %lld %u\na ", (long long)universals + size.existentials,
+                        size.clauses);
+    for (int64_t v = 1; v <= universals + size.existentials; ++v) {
+        if (v == universals + 1) {
+            at = appendNumber(at, 0);
+            at[-1] = '\n';
+            *at++ = 'e';
+            *at++ = ' ';
+        }
+        at = appendNumber(at, v);
+        if (!flush(false)) return false;
+    }
+    at = appendNumber(at, 0);
+    at[-1] = '\n';
+    for (uint32_t i = 0; i < size.clauses; ++i) {
+        int64_t u1 = 1 + random.below(size.universals);
+        int64_t u2 = 1 + random.below(size.universals - 1);
+        if (u2 >= u1) ++u2;
+        int64_t e[3];
+        for (int k = 0; k < 3; ++k) {
+            bool repeated;
+            do {
+                e[k] = universals + 1 + random.below(size.existentials);
+                repeated = false;
+                for (int j = 0; j < k; ++j)
+                    repeated = repeated || e[j] == e[k];
+            } while (repeated);
+        }
+        at = appendNumber(at, random.chance(50) ? u1 : -u1);
+        at = appendNumber(at, random.chance(50) ? u2 : -u2);
+        for (int64_t x : e)
+            at = appendNumber(at, x);
+        *at++ = '0';
+        *at++ = '\n';
+        if (!flush(false)) return false;
+    }
+    return flush(true) && std::fflush(out) == 0;
+}

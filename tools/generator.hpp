@@ -4,6 +4,7 @@
 #include "random.hpp"
 
 #include <string>
+#include <cstdio>
 
 // Random small QBFs aimed at the solver's special cases: unit and
 // two-literal clauses, equivalence pairs (a | b, -a | -b), pure literals,
@@ -41,3 +42,16 @@ Formula generateFormula(uint64_t seed, const GeneratorSettings& settings);
 // that no variable will ever have, even after expansions (karvona warns
 // about those and drops them).
 std::vector<int32_t> randomEliminationOrder(const Formula& formula, Random& random);
+
+// A large two-block family for loading and scaling measurements: universals
+// 1..U, then existentials U+1..U+E; every clause has two random universal
+// literals on distinct variables and three distinct positive existential
+// literals, so every existential is pure and the formula is true. Written
+// straight to out as it is drawn: at full size (1,000 / 1,000,000 /
+// 4,000,000) the text is 133 MB, more than is worth holding.
+struct TwoBlockSize {
+    uint32_t universals = 1000;
+    uint32_t existentials = 1000000;
+    uint32_t clauses = 4000000;
+};
+bool writeTwoBlockFormula(uint64_t seed, const TwoBlockSize& size, std::FILE* out);

@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
     GeneratorSettings settings = tinySettings();
     Text text = Text::decorated;
     Shape shape = Shape::any;
+    bool twoBlock = false;
+    TwoBlockSize twoBlockSize;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         bool value = i + 1 < argc;
@@ -28,6 +30,11 @@ int main(int argc, char** argv) {
             settings.maxVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
         } else if (arg == "--shape" && value && parseShape(argv[i + 1], shape)) {
             ++i;
+        } else if (arg == "--two-block" && i + 3 < argc) {
+            twoBlock = true;
+            twoBlockSize.universals = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+            twoBlockSize.existentials = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+            twoBlockSize.clauses = uint32_t(std::strtoul(argv[++i], nullptr, 10));
         } else if (arg == "--blocks" && value) {
             settings.maxBlocks = uint32_t(std::strtoul(argv[++i], nullptr, 10));
         } else if (arg[0] != '-' && !seedGiven) {
@@ -39,16 +46,22 @@ int main(int argc, char** argv) {
         }
     }
     if (!seedGiven || settings.minVariables < 1 || settings.minVariables > settings.maxVariables ||
-        settings.maxBlocks < 1) {
+        settings.maxBlocks < 1 || (twoBlock && (twoBlockSize.universals < 2 ||
+                                                twoBlockSize.existentials < 3))) {
         std::cout << "usage: karvona-gen SEED [--large] [--vars MIN MAX] [--blocks MAX]\n"
                      "                   [--shape forall-exists|few-universals]\n"
                      "                   [--no-empty-clauses] [--canonical | --depqbf]\n"
+                     "       karvona-gen SEED --two-block UNIVERSALS EXISTENTIALS CLAUSES\n"
                      "Prints the formula of SEED. --large: 20-40 variables (default 1-12).\n"
                      "--canonical: plain layout; --depqbf: also without empty clauses,\n"
-                     "which depqbf would read as false.\n";
+                     "which depqbf would read as false.\n"
+                     "--two-block: one universal and one existential block, each clause two\n"
+                     "universal and three positive existential literals, written as drawn\n"
+                     "(1000 1000000 4000000 is the 133 MB loading benchmark).\n";
         return 2;
     }
     settings.shape = shape;
+    if (twoBlock) return writeTwoBlockFormula(seed, twoBlockSize, stdout) ? 0 : 1;
     Formula formula = generateFormula(seed, settings);
     std::cout << writeQdimacs(formula, text, streamSeed(seed, 1));
     return 0;

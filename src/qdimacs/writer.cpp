@@ -18,7 +18,8 @@ void Solver::writeQdimacs(std::ostream& out) {
         }
         out << "0\n";
     }
-    for (Variable v = 1; v <= lastVar; ++v) {
+    // Variables past the table's end were never touched and have no clauses.
+    for (Variable v = 1; v <= lastVar && v < vars.capacity; ++v) {
         for (Literal key : {Literal(v), -Literal(v)}) {
             for (Clause* c = listHead(key); c; c = c->next) {
                 out << key << ' ';

@@ -1,4 +1,4 @@
-// The formula store: per-variable tables sized by the variable count, clause
+// The formula store: per-variable tables grown on demand, clause
 // records allocated through the pool, and the occurrence statistics that the
 // heuristics read in constant time. Every change to a clause keeps them exact.
 
@@ -44,18 +44,10 @@ Solver::~Solver() {
 }
 
 void Solver::setVariableCount(int32_t n) {
+    // The per-variable tables are not sized here: they grow as variables are
+    // touched, so a header declaring far more variables than occur costs no
+    // memory.
     lastVar = n < 0 ? uint32_t(-int64_t{n}) : uint32_t(n);
-    uint32_t entries = lastVar + 1;
-    posOccurrences.resize(entries);
-    negOccurrences.resize(entries);
-    posOccurrenceWeight.resize(entries);
-    negOccurrenceWeight.resize(entries);
-    vars.resize(entries);
-    assignment.resize(entries);
-    varFlags.resize(entries);
-    eliminated.resize(entries);
-    if (certificates) substitution.resize(entries);
-    if (keepInputClauses) functionClauses.resize(entries);
     uint32_t width = (lastVar + 1) / 32 + 1;
     if (width != sigBucketWidth) {
         sigBucketWidth = width;

@@ -121,6 +121,47 @@ TEST(Generator, SameSeedSameFormulaAndWithinSettings) {
     EXPECT_GT(texts.size(), 290u); // a few one-variable formulas coincide
 }
 
+namespace {
+
+std::string twoBlockText(uint64_t seed, const TwoBlockSize& size) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_TRUE(writeTwoBlockFormula(seed, size, file));
+    std::string text(size_t(std::ftell(file)), '\0');
+    std::rewind(file);
+    EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
+    std::fclose(file);
+    return text;
+}
+
+} // namespace
+
+// Enough clauses that the streamed text crosses its buffer several times.
+TEST(Generator, TwoBlockFamilyHasItsShapeAndReplays) {
+    TwoBlockSize size{7, 40, 9000};
+    std::string text = twoBlockText(3, size);
+    EXPECT_EQ(twoBlockText(3, size), text);
+    EXPECT_NE(twoBlockText(4, size), text);
+    Formula f = parse(text);
+    ASSERT_EQ(f.prefix.size(), 2u);
+    EXPECT_TRUE(f.prefix[0].universal);
+    EXPECT_EQ(f.prefix[0].variables.size(), 7u);
+    EXPECT_EQ(f.prefix[1].variables.size(), 40u);
+    EXPECT_EQ(f.prefix[1].variables.back(), 47);
+    ASSERT_EQ(f.clauses.size(), 9000u);
+    std::set<int32_t> universalLiterals;
+    for (const auto& c : f.clauses) {
+        ASSERT_EQ(c.size(), 5u);
+        EXPECT_NE(std::abs(c[0]), std::abs(c[1]));
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_LE(std::abs(c[i]), 7);
+            universalLiterals.insert(c[i]);
+        }
+        EXPECT_TRUE(c[2] > 7 && c[3] > 7 && c[4] > 7);
+        EXPECT_TRUE(c[2] != c[3] && c[2] != c[4] && c[3] != c[4]);
+    }
+    EXPECT_EQ(universalLiterals.size(), 14u);
+}
+
 // The special cases the generator exists for must keep showing up.
 TEST(Generator, CoversTheSolversSpecialCases) {
     std::map<std::string, int> seen;
