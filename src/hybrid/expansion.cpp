@@ -16,6 +16,7 @@ struct Copies {
     GrowArray<uint32_t> depth;
     GrowArray<uint32_t> base;
     uint32_t next = 1;
+    uint64_t total = 0; // copies of all existentials, which may not fit next
 
     Copies(const Remaining& formula, Solver& solver) {
         uint32_t k = uint32_t(formula.universals.size());
@@ -30,6 +31,7 @@ struct Copies {
             depth[v] = u;
             base[v] = next;
             next += uint32_t{1} << u;
+            total += uint64_t{1} << u;
         }
     }
 
@@ -51,7 +53,10 @@ struct Copies {
 uint64_t expandedLiteralCount(const Remaining& formula, Solver& solver) {
     if (formula.universals.size() > 30) return UINT64_MAX;
     Copies copies(formula, solver);
-    uint64_t n = 0;
+    // Every copy is a variable of the SAT solver, which costs it far more
+    // than a literal; the count also keeps the copy numbers within 31 bits.
+    if (copies.total >= (uint64_t{1} << 31) / 8) return UINT64_MAX;
+    uint64_t n = 8 * copies.total;
     for (const auto& c : formula.clauses) {
         // A copy is made only where every universal literal of c is false.
         uint32_t existentials = 0;
@@ -67,6 +72,7 @@ bool expandedSatisfiable(const Remaining& formula, Solver& solver) {
     Copies copies(formula, solver);
     GrowArray<uint32_t>& depth = copies.depth;
     CaDiCaL::Solver sat;
+    sat.set("quiet", 1); // it would report clauses false at the root on standard output
     sat.reserve(int(copies.next));
     for (const auto& c : formula.clauses) {
         uint32_t m = copies.scope(c, solver);

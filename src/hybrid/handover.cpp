@@ -16,8 +16,8 @@ namespace {
 
 // Full expansion is tried while the literals of all copies stay below a
 // bound; a budget set by hand scales it, so small formulas reach every engine.
-constexpr uint64_t expansionLiteralBound = uint64_t{1} << 27;
-constexpr uint64_t expansionPerBudget = 24;
+constexpr uint64_t expansionLiteralBound = uint64_t{1} << 26;
+constexpr uint64_t expansionPerBudget = 64;
 
 struct HandOver {
     Solver& solver;

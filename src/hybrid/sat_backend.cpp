@@ -8,6 +8,7 @@
 std::optional<std::vector<int8_t>> satisfy(const std::vector<std::vector<int32_t>>& clauses,
                                            uint32_t lastVar) {
     CaDiCaL::Solver sat;
+    sat.set("quiet", 1); // it would report clauses false at the root on standard output
     sat.reserve(int(lastVar));
     for (const auto& c : clauses) {
         for (int32_t l : c)
