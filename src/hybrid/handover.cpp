@@ -72,16 +72,14 @@ struct HandOver {
         for (Variable y : formula.existentials)
             if (solver.occurrences(y) > 0) twoLevel.existentials.push_back(int32_t(y));
         twoLevel.clauses = formula.clauses;
-        // Answers with definitions are quicker to find, but only plain ones
-        // become certificate functions here.
         refinement::Options options;
-        options.definedAnswers = !solver.certificates;
+        options.definedAnswers = true;
         refinement::Result result = refinement::solveTwoLevel(twoLevel, options);
         if (solver.showProgress)
             std::cout << "Refinement steps: " << result.steps
                       << ", answers: " << result.answers.size() << std::endl;
         if (result.valid) {
-            if (solver.certificates) certifyAnswers(solver, formula, result.answers);
+            if (solver.certificates) certifyAnswers(solver, formula, result.answers, result.definitions);
             return 1;
         }
         // Under X*, the clauses it leaves open lose their universal literals.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hybrid/proof.hpp"
+#include "hybrid/refinement.hpp"
 #include "store/solver.hpp"
 
 #include <cstdint>
@@ -28,6 +29,7 @@ uint64_t expandedLiteralCount(const Remaining& formula, Solver& solver);
 // variables and clauses from before the hand-over.
 void certifyModel(Solver& solver, const Remaining& formula, const std::vector<int8_t>& value);
 void certifyAnswers(Solver& solver, const Remaining& formula,
-                    const std::vector<std::vector<int32_t>>& answers);
+                    const std::vector<std::vector<int32_t>>& answers,
+                    const std::vector<refinement::Definition>& definitions);
 void certifyRefutation(Solver& solver, const Remaining& formula, const std::vector<uint32_t>& used,
                        const proof::Refutation& refutation);
