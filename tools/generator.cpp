@@ -204,7 +204,43 @@ class Builder {
                 formula.clauses.push_back(randomClause(random.between(4, 5)));
             }
         }
+        if (settings.shape == Shape::forallExists && random.chance(50)) addGates();
         random.shuffle(formula.clauses);
+    }
+
+    // Circuits in Tseitin form, whose outputs two-level refinement takes as
+    // definitions rather than searching for them: y <-> AND or OR of two or
+    // three literals over universals and earlier outputs, or y <-> a XOR b.
+    void addGates() {
+        std::vector<int32_t> inputs;
+        for (int32_t v : pool)
+            if (isUniversal(v)) inputs.push_back(v);
+        for (int32_t y : existentials) {
+            if (inputs.size() >= 2 && random.chance(60)) {
+                uint32_t n = random.between(2, std::min<uint32_t>(3, uint32_t(inputs.size())));
+                std::vector<int32_t> in;
+                while (in.size() < n) {
+                    int32_t v = inputs[random.below(uint32_t(inputs.size()))];
+                    if (std::find(in.begin(), in.end(), v) == in.end() &&
+                        std::find(in.begin(), in.end(), -v) == in.end())
+                        in.push_back(literal(v));
+                }
+                int32_t out = literal(y);
+                if (n == 2 && random.chance(25)) {
+                    for (int32_t sa : {1, -1})
+                        for (int32_t sb : {1, -1})
+                            formula.clauses.push_back({sa * sb > 0 ? -out : out, sa * in[0], sb * in[1]});
+                } else {
+                    std::vector<int32_t> all{out};
+                    for (int32_t l : in) {
+                        formula.clauses.push_back({-out, l});
+                        all.push_back(-l);
+                    }
+                    formula.clauses.push_back(all);
+                }
+            }
+            inputs.push_back(y);
+        }
     }
 
     // The innermost literal of a clause by prefix position; free variables
