@@ -11,8 +11,9 @@
 // repeated and complementary literals, free variables, empty clauses,
 // variables declared but unused, and up to six alternating blocks.
 // Prefix shapes beyond the random alternation: one universal block outermost
-// and one existential block inside it, or a few universals between two
-// existential blocks (the inner one wide).
+// and one existential block inside it (half of them with Tseitin gates over
+// the universals), or a few universals between two existential blocks (the
+// inner one wide).
 enum class Shape { any, forallExists, fewUniversals };
 
 struct GeneratorSettings {
