@@ -229,7 +229,8 @@ class Builder {
                 if (n == 2 && random.chance(25)) {
                     for (int32_t sa : {1, -1})
                         for (int32_t sb : {1, -1})
-                            formula.clauses.push_back({sa * sb > 0 ? -out : out, sa * in[0], sb * in[1]});
+                            formula.clauses.push_back(
+                                {sa * sb > 0 ? -out : out, sa * in[0], sb * in[1]});
                 } else {
                     std::vector<int32_t> all{out};
                     for (int32_t l : in) {

@@ -79,7 +79,8 @@ struct HandOver {
             std::cout << "Refinement steps: " << result.steps
                       << ", answers: " << result.answers.size() << std::endl;
         if (result.valid) {
-            if (solver.certificates) certifyAnswers(solver, formula, result.answers, result.definitions);
+            if (solver.certificates)
+                certifyAnswers(solver, formula, result.answers, result.definitions);
             return 1;
         }
         // Under X*, the clauses it leaves open lose their universal literals.
