@@ -8,7 +8,11 @@
 //
 // Whether the functions satisfy the matrix under every universal assignment
 // is left to CaDiCaL: the definitions, Tseitin encoded, together with "some
-// input clause is false" must be unsatisfiable.
+// input clause is false" must be unsatisfiable. With few universals the
+// assignments are simply enumerated instead, 64 at a time in the bits of a
+// word: functions of expanded formulas are deep trees of if-then-else gates
+// over a handful of universals, which the SAT solver takes far longer to
+// refute than a pass over every assignment.
 
 #include "check/check_certificate.hpp"
 
@@ -57,6 +61,8 @@ class FunctionGraph {
         if (nodeCount + clauses.size() > size_t(std::numeric_limits<int32_t>::max()))
             reject(certificate.conclusionLine, "too many gates and clauses for the SAT check");
 
+        if (simulated(clauses)) return;
+
         CaDiCaL::Solver sat;
         sat.set("quiet", 1); // it would print to standard output, which carries the verdict
         sat.reserve(int(nodeCount + clauses.size()));
@@ -76,6 +82,12 @@ class FunctionGraph {
         uint32_t falsified = 0;
         for (size_t i = 0; i < clauses.size() && falsified == 0; ++i)
             if (sat.val(int(nodeCount + 1 + i)) > 0) falsified = clauses[i];
+        rejectFalsified(falsified, [&](uint32_t v) { return sat.val(int(v)) > 0; });
+    }
+
+  private:
+    template <typename IsTrue>
+    [[noreturn]] void rejectFalsified(uint32_t clause, IsTrue isTrue) const {
         std::string assignment;
         constexpr int shown = 12;
         int listed = 0;
@@ -85,15 +97,113 @@ class FunctionGraph {
                 assignment += " ...";
                 break;
             }
-            assignment += " " + std::to_string(sat.val(int(v)) > 0 ? int64_t(v) : -int64_t(v));
+            assignment += " " + std::to_string(isTrue(v) ? int64_t(v) : -int64_t(v));
         }
         reject(certificate.conclusionLine,
-               "the functions falsify input clause " + std::to_string(falsified) +
+               "the functions falsify input clause " + std::to_string(clause) +
                    (assignment.empty() ? std::string()
                                        : " under the universal assignment" + assignment));
     }
 
-  private:
+    // Word operations the enumeration may take before the SAT solver is
+    // cheaper: a fraction of a second.
+    static constexpr uint64_t simulationBudget = uint64_t{1} << 27;
+
+    // Evaluates the functions and the clauses under every assignment of
+    // the universals that matter; false when there are too many of them.
+    bool simulated(const std::vector<uint32_t>& clauses) const {
+        std::vector<uint32_t> order = reachedInOrder();
+        std::vector<uint8_t> relevant(n + 1, 0);
+        for (uint32_t id : order)
+            for (int32_t kid : childrenOf(id))
+                if (uint32_t c = std::abs(kid); c <= n && formula.universal[c]) relevant[c] = 1;
+        size_t literalCount = 0;
+        for (uint32_t j : clauses)
+            for (int32_t lit : formula.clause(j)) {
+                ++literalCount;
+                if (formula.universal[std::abs(lit)]) relevant[std::abs(lit)] = 1;
+            }
+        std::vector<uint32_t> universals;
+        for (uint32_t v = 1; v <= n; ++v)
+            if (relevant[v]) universals.push_back(v);
+        size_t u = universals.size();
+        if (u > 32) return false;
+        uint64_t words = u <= 6 ? 1 : uint64_t{1} << (u - 6);
+        if (words * (order.size() + literalCount + 1) > simulationBudget) return false;
+
+        // Bit b of word w is assignment 64 w + b, whose bit i is universal i.
+        static constexpr uint64_t pattern[6] = {0xAAAAAAAAAAAAAAAA, 0xCCCCCCCCCCCCCCCC,
+                                                0xF0F0F0F0F0F0F0F0, 0xFF00FF00FF00FF00,
+                                                0xFFFF0000FFFF0000, 0xFFFFFFFF00000000};
+        uint64_t valid = u >= 6 ? ~uint64_t{0} : (uint64_t{1} << (uint64_t{1} << u)) - 1;
+        std::vector<uint64_t> value(nodeCount + 1, 0);
+        auto literal = [&](int32_t lit) {
+            uint64_t x = value[std::abs(lit)];
+            return lit < 0 ? ~x : x;
+        };
+        for (uint64_t w = 0; w < words; ++w) {
+            for (size_t i = 0; i < u; ++i)
+                value[universals[i]] =
+                    i < 6 ? pattern[i] : ((w >> (i - 6)) & 1) != 0 ? ~uint64_t{0} : 0;
+            for (uint32_t id : order) {
+                std::span<const int32_t> kids = childrenOf(id);
+                if (id <= n) {
+                    value[id] = kids.empty() ? 0 : literal(kids[0]);
+                } else if (certificate.gates[id - n - 1].ifThenElse) {
+                    uint64_t c = literal(kids[0]);
+                    value[id] = (c & literal(kids[1])) | (~c & literal(kids[2]));
+                } else {
+                    uint64_t all = ~uint64_t{0};
+                    for (int32_t kid : kids)
+                        all &= literal(kid);
+                    value[id] = all;
+                }
+            }
+            for (uint32_t j : clauses) {
+                uint64_t any = 0;
+                for (int32_t lit : formula.clause(j))
+                    any |= literal(lit);
+                if (uint64_t falsified = ~any & valid) {
+                    uint64_t a = 64 * w + uint64_t(__builtin_ctzll(falsified));
+                    std::vector<uint8_t> isTrue(n + 1, 0);
+                    for (size_t i = 0; i < u; ++i)
+                        isTrue[universals[i]] = (a >> i) & 1;
+                    rejectFalsified(j, [&](uint32_t v) { return isTrue[v] != 0; });
+                }
+            }
+        }
+        return true;
+    }
+
+    // The nodes that some existential variable reaches, each after the
+    // nodes it uses; universal variables are left out. The graph is known
+    // to be acyclic.
+    std::vector<uint32_t> reachedInOrder() const {
+        std::vector<uint8_t> seen(nodeCount + 1, 0);
+        std::vector<uint32_t> next(nodeCount + 1, 0);
+        std::vector<uint32_t> order, stack;
+        for (uint32_t v = 1; v <= n; ++v) {
+            if (formula.universal[v] || seen[v]) continue;
+            seen[v] = 1;
+            stack.push_back(v);
+            while (!stack.empty()) {
+                uint32_t id = stack.back();
+                std::span<const int32_t> kids = childrenOf(id);
+                if (next[id] < kids.size()) {
+                    uint32_t child = std::abs(kids[next[id]++]);
+                    if (!seen[child] && !(child <= n && formula.universal[child])) {
+                        seen[child] = 1;
+                        stack.push_back(child);
+                    }
+                    continue;
+                }
+                stack.pop_back();
+                order.push_back(id);
+            }
+        }
+        return order;
+    }
+
     void indexGates() {
         gateOf.reserve(certificate.gates.size());
         for (uint32_t g = 0; g < certificate.gates.size(); ++g) {

@@ -189,19 +189,27 @@ void certifyAnswers(Solver& solver, const Remaining& formula,
     }
 }
 
-void certifyRefutation(Solver& solver, const Remaining& formula, const std::vector<uint32_t>& used,
-                       const proof::Refutation& refutation) {
-    std::vector<uint32_t> ids; // proof clause index -> clause id
-    for (uint32_t i : used)
-        ids.push_back(formula.ids[i]);
+uint32_t recordSteps(Solver& solver, std::vector<uint32_t> ids, const proof::Refutation& refutation) {
     for (const proof::Step& s : refutation.steps) {
         uint32_t id = solver.nextClauseId++;
         solver.resolutionParents[id] =
             ResolutionStep{ids[s.parentA], ids[s.parentB], uint32_t(s.pivot)};
         ids.push_back(id);
     }
+    return ids[refutation.emptyClause];
+}
+
+void concludeRefutation(Solver& solver, uint32_t finalId) {
     Clause* last = solver.newClause(0, nullptr);
-    last->id = ids[refutation.emptyClause];
+    last->id = finalId;
     solver.writeRefutation(last);
     solver.releaseClause(last);
+}
+
+void certifyRefutation(Solver& solver, const Remaining& formula, const std::vector<uint32_t>& used,
+                       const proof::Refutation& refutation) {
+    std::vector<uint32_t> ids; // proof clause index -> clause id
+    for (uint32_t i : used)
+        ids.push_back(formula.ids[i]);
+    concludeRefutation(solver, recordSteps(solver, std::move(ids), refutation));
 }

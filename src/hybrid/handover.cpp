@@ -148,14 +148,18 @@ int Solver::handOver() {
     } else if (expandedLiteralCount(formula, *this) <= expansionBound) {
         engine.announce("expansion", formula);
         bool satisfiable = expandedSatisfiable(formula, *this);
-        // A refutation of the copies need not lift to one of the clauses, so a
-        // certified FALSE is left to refinement or elimination; a TRUE is
-        // certified by expanding in the store, whose functions recombine the copies.
+        // A refutation of the copies lifts to one of the clauses only when
+        // built for it, which refuteExpanded does for an exists-forall-exists
+        // remainder; other false ones are left to refinement or elimination. A
+        // TRUE is certified by expanding in the store, whose functions
+        // recombine the copies.
         if (!certificates) {
             consistent = satisfiable;
             answer = satisfiable ? 1 : 0;
         } else if (satisfiable) {
             answer = engine.expandAll(formula);
+        } else if (refuteExpanded(formula, *this)) {
+            answer = 0;
         }
     }
     if (answer < 0 && twoLevel) {

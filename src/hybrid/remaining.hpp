@@ -23,6 +23,10 @@ struct Remaining {
 // hybrid/expansion.cpp.
 bool expandedSatisfiable(const Remaining& formula, Solver& solver);
 uint64_t expandedLiteralCount(const Remaining& formula, Solver& solver);
+// A certified FALSE for a false remainder of the shape exists-forall-exists
+// (outer block possibly empty): writes the refutation and returns true, or
+// returns false, leaving everything as it was, for any other shape.
+bool refuteExpanded(const Remaining& formula, Solver& solver);
 
 // Certificates for answers found outside the store, hybrid/certify.cpp. Each
 // finishes the certificate; the store's own functions and trace fill in the
@@ -31,5 +35,10 @@ void certifyModel(Solver& solver, const Remaining& formula, const std::vector<in
 void certifyAnswers(Solver& solver, const Remaining& formula,
                     const std::vector<std::vector<int32_t>>& answers,
                     const std::vector<refinement::Definition>& definitions);
+// Trace entries for a propositional refutation whose clause i stands for
+// the clause with id ids[i]; returns the id of the clause it derives.
+uint32_t recordSteps(Solver& solver, std::vector<uint32_t> ids, const proof::Refutation& refutation);
+// Writes the refutation that ends in the clause with this id.
+void concludeRefutation(Solver& solver, uint32_t finalId);
 void certifyRefutation(Solver& solver, const Remaining& formula, const std::vector<uint32_t>& used,
                        const proof::Refutation& refutation);

@@ -35,6 +35,33 @@ TEST(Functions, WrongFunctionIsCaughtBySat) {
                    "the functions falsify input clause 1 under the universal assignment -1");
 }
 
+// x must be true exactly when all of u universals are: enumerated over
+// several words with 8, left to the SAT solver with 40.
+std::string allOf(int u) {
+    std::string f = "p cnf " + std::to_string(u + 1) + " 2\na";
+    std::string wide = std::to_string(u + 1);
+    for (int v = 1; v <= u; ++v)
+        f += " " + std::to_string(v), wide += " -" + std::to_string(v);
+    return f + " 0\ne " + std::to_string(u + 1) + " 0\n" + wide + " 0\n-" + std::to_string(u + 1) +
+           " 1 0\n";
+}
+
+TEST(Functions, ManyUniversalsAreEnumeratedOrLeftToSat) {
+    for (int u : {8, 40}) {
+        std::string g = std::to_string(u + 2), and_ = "E " + g + " A";
+        for (int v = 1; v <= u; ++v)
+            and_ += " " + std::to_string(v);
+        and_ += " 0\n";
+        expectTrue(allOf(u), certificate(and_ + "CONCLUDE VALID " + std::to_string(u + 1) + " " +
+                                         g + " "));
+        expectRejected(allOf(u), certificate("CONCLUDE VALID "), 2,
+                       u == 8 ? "the functions falsify input clause 1 under the universal "
+                                "assignment 1 2 3 4 5 6 7 8"
+                              : "the functions falsify input clause 1 under the universal "
+                                "assignment 1 2 3 4 5 6 7 8 9 10 11 12 ...");
+    }
+}
+
 TEST(Functions, ConstantsAndUnlistedExistentials) {
     std::string needsTrue = "p cnf 2 1\na 1 0\ne 2 0\n2 1 0\n";
     expectTrue(needsTrue, certificate("E 3 A 0\nCONCLUDE VALID 2 3 "));
