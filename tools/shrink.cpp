@@ -1,5 +1,5 @@
-// Greedy minimisation of a failing case: drop clauses, literals, variables,
-// prefix lines and order entries one at a time while karvona keeps failing
+// Greedy minimisation of a failing case: drop clauses, literals, variables
+// and order entries one at a time while karvona keeps failing
 // the same way, then renumber the variables densely. The expected answer is
 // recomputed for every candidate, so any smaller failing formula will do.
 
@@ -45,18 +45,6 @@ class Shrinker {
                         clause.erase(clause.begin() + long(i));
                     });
             changed |= dropEach(
-                c, [](Case& k) { return k.formula.prefix.size(); },
-                [](Case& k, size_t i) {
-                    k.formula.prefix.erase(k.formula.prefix.begin() + long(i));
-                });
-            for (size_t li = 0; li < c.formula.prefix.size(); ++li)
-                changed |= dropEach(
-                    c, [li](Case& k) { return k.formula.prefix[li].variables.size(); },
-                    [li](Case& k, size_t i) {
-                        auto& vars = k.formula.prefix[li].variables;
-                        vars.erase(vars.begin() + long(i));
-                    });
-            changed |= dropEach(
                 c, [](Case& k) { return k.order.size(); },
                 [](Case& k, size_t i) { k.order.erase(k.order.begin() + long(i)); });
             changed |= dropVariables(c);
@@ -97,23 +85,8 @@ class Shrinker {
         ProcessResult run = runKarvona(settings, optionArguments(optionSet, c.order), path);
         Verdict verdict = judgeKarvona(run);
         result.expected = answerName(expected);
-        switch (verdict.kind) {
-        case Verdict::trueFormula:
-            result.karvona = "TRUE";
-            break;
-        case Verdict::falseFormula:
-            result.karvona = "FALSE";
-            break;
-        case Verdict::timeLimit:
-            result.karvona = "time limit";
-            break;
-        case Verdict::memoryLimit:
-            result.karvona = "memory limit";
-            break;
-        case Verdict::broken:
-            result.karvona = describe(run);
-            break;
-        }
+        const char* names[] = {"TRUE", "FALSE", "time limit", "memory limit"};
+        result.karvona = verdict.kind == Verdict::broken ? describe(run) : names[verdict.kind];
         return true;
     }
 

@@ -6,8 +6,8 @@
 // rejects as malformed the checker rejects too.
 
 #include "check/check_certificate.hpp"
-#include "quiet_output.hpp"
 #include "store/solver.hpp"
+#include "support/captured_output.hpp"
 
 #include <cstdint>
 #include <cstdio>
@@ -55,7 +55,7 @@ Outcome readWithKarvona(std::string text) {
     if (!file) std::abort();
     Outcome outcome = Outcome::otherError;
     {
-        QuietOutput quiet;
+        CapturedOutput quiet; // progress lines would only be noise
         Solver solver;
         try {
             outcome = solver.readQdimacs(file) ? Outcome::readAll : Outcome::falseAtLoad;

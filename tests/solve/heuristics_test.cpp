@@ -8,26 +8,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
-TEST(Heuristics, InnermostTakesFirstPresentExistentialAndNeverScansPositionZero) {
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 4 1\ne 1 0\na 2 0\ne 3 4 0\n1 2 3 4 0\n"));
-    EXPECT_EQ(s.chooseInnermost(3), 3u);
-    s.eliminated[4] = 1;
-    EXPECT_EQ(s.chooseInnermost(3), 2u);
-    s.eliminated[3] = 1;
-    EXPECT_EQ(s.chooseInnermost(3), 0u);
-    EXPECT_EQ(s.chooseInnermost(0), 0u);
-}
-
-// Occurrences: 2 and 3 twice, 4 four times, 5 never.
-TEST(Heuristics, StackSizeTakesFewestOccurrencesInnerOnTiesSkippingAbsentVariables) {
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 5 4\ne 1 2 3 4 5 0\n1 2 4 0\n-1 3 4 0\n2 -3 -4 0\n-1 -4 0\n"));
-    EXPECT_EQ(s.chooseStackSize(4), 2u);
-    s.eliminated[3] = 1;
-    EXPECT_EQ(s.chooseStackSize(4), 1u);
-    EXPECT_EQ(s.chooseStackSize(0), 0u);
-}
+// The plain choices show in every progress line of the cli cases; these are
+// the conditions around outer existentials, universals and combined scopes.
 
 // 2 occurs once; the variables of the innermost block four or three times.
 TEST(Heuristics, StackSizeTakesOuterExistentialOnlyWhenItIsTheKeyOfAllItsClauses) {
