@@ -111,7 +111,9 @@ class Fuzzer {
         ++tally.karvonaRuns;
         Verdict verdict = judgeKarvona(result);
         std::string problem;
-        if (verdict.kind == Verdict::broken) {
+        if (std::find(options.begin(), options.end(), "--qdo") != options.end()) {
+            problem = checkQdo(formula, result, expected, !settings.large);
+        } else if (verdict.kind == Verdict::broken) {
             problem = verdict.why;
         } else if (verdict.kind == Verdict::timeLimit || verdict.kind == Verdict::memoryLimit) {
             problem =
@@ -119,9 +121,9 @@ class Fuzzer {
         } else if ((verdict.kind == Verdict::trueFormula) != expected) {
             problem = std::string("answered ") + lastLine(result.output) + ", expected " +
                       answerName(expected);
-        } else if (std::find(options.begin(), options.end(), "-c") != options.end()) {
-            problem = checkCertificate(settings, path, expected);
         }
+        if (problem.empty() && std::find(options.begin(), options.end(), "-c") != options.end())
+            problem = checkCertificate(settings, path, expected);
         std::remove((path + ".out").c_str());
         if (problem.empty()) return true;
         fail(seed, quoteArguments(options), problem, readFile(path), result.output);
