@@ -1,11 +1,7 @@
 // Malformed certificates and formulas end in one clear line, never in a
-// crash or a verdict; and the command line maps verdicts to exit statuses.
+// crash or a verdict.
 
 #include "verdicts.hpp"
-
-#include <cstdio>
-#include <fstream>
-#include <sys/wait.h>
 
 namespace {
 
@@ -77,54 +73,6 @@ TEST(FormulaSyntax, ReadsTheCornersKarvonaReads) {
     std::string corners = "c a\np cnf 3 3\nc b\nA 1 0\ne 0\nE 2\n3 0\nc c\n1 2\n0 -2 c x\n3 0 -3 "
                           "0\nthis is never read";
     expectFalse(corners, certificate("4 * 2 3 0\n5 * 1 4 0\nCONCLUDE INVALID 5"));
-}
-
-class CommandLine : public ::testing::Test {
-  protected:
-    std::string write(const std::string& name, const std::string& text) {
-        std::string path = ::testing::TempDir() + "check_cli_" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
-    // Runs karvona-check; returns its exit status and stores its output.
-    int run(const std::string& arguments) {
-        std::FILE* p = popen((std::string(KARVONA_CHECK) + " " + arguments).c_str(), "r");
-        output.clear();
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
-            output.append(buffer, n);
-        int status = pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string output;
-};
-
-TEST_F(CommandLine, OneLineAndAStatusPerVerdict) {
-    std::string formula = write("f.qdimacs", f);
-    EXPECT_EQ(run(formula + " " +
-                  write("false.qbc", certificate("4 * 2 3 0\n5 * 1 4 0\n"
-                                                 "CONCLUDE INVALID 5"))),
-              20);
-    EXPECT_EQ(output, "INVALID: certificate proves the formula false\n");
-    std::string trueFormula = write("t.qdimacs", "p cnf 2 1\na 1 0\ne 2 0\n2 1 0\n");
-    EXPECT_EQ(
-        run(trueFormula + " " + write("true.qbc", certificate("E 3 A 0\nCONCLUDE VALID 2 3 "))),
-        10);
-    EXPECT_EQ(output, "VALID: certificate proves the formula true\n");
-    EXPECT_EQ(run(formula + " " + write("bad.qbc", certificate("CONCLUDE INVALID 1"))), 1);
-    EXPECT_EQ(output, "REJECTED: line 2: concluded clause 1 is not empty after universal "
-                      "reduction: 1 2\n");
-    EXPECT_EQ(run(write("bad.qdimacs", "p cnf 1 1\n") + " " + write("any.qbc", "")), 2);
-    EXPECT_EQ(output,
-              "ERROR: formula line 1: not enough clauses in file: 1 declared, 0 complete\n");
-    EXPECT_EQ(run(formula + " " + ::testing::TempDir() + "check_cli_missing.qbc"), 2);
-    EXPECT_EQ(output.substr(0, 19), "ERROR: cannot read ");
-    EXPECT_TRUE(output.ends_with("check_cli_missing.qbc\n")) << output;
-    EXPECT_EQ(run(""), 2);
-    EXPECT_NE(output.find("usage: karvona-check FORMULA CERTIFICATE\n"), std::string::npos);
-    EXPECT_NE(output.find("  10  VALID"), std::string::npos);
 }
 
 } // namespace

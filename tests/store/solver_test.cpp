@@ -1,6 +1,5 @@
 #include "store/solver.hpp"
 #include "support/formulas.hpp"
-#include "support/store_checks.hpp"
 
 #include <gtest/gtest.h>
 #include <utility>
@@ -30,22 +29,4 @@ TEST(SolverStore, VariableCountSetsSignatureWidthButNotTableSizes) {
     s.setVariableCount(2000000000);
     EXPECT_EQ(s.posOccurrences.get(7), 2u);
     EXPECT_LE(s.varFlags.capacity, 8u);
-}
-
-TEST(SolverStore, RemoveLiteralShiftsRestAndLowersTheirWeights) {
-    Solver s;
-    declarePrefix(s, "eeeee");
-    Clause* c = linkNew(s, {1, -2, 3, 4}, 5);
-
-    EXPECT_EQ(s.removeLiteral(c, 2), -1);
-    EXPECT_EQ(storedLiterals(c), (std::vector<Literal>{1, 3, 4}));
-    EXPECT_EQ(s.removeLiteral(c, 3), 1);
-    EXPECT_EQ(storedLiterals(c), (std::vector<Literal>{1, 4}));
-    s.posOccurrenceWeight[5] -= 2; // the caller accounts for the key
-    EXPECT_TRUE(storeIsConsistent(s));
-    EXPECT_EQ(s.posOccurrenceWeight[1], 3u);
-
-    EXPECT_EQ(s.removeLiteral(c, -2), 0);
-    EXPECT_EQ(storedLiterals(c), (std::vector<Literal>{1, 4}));
-    EXPECT_TRUE(storeIsConsistent(s));
 }
