@@ -39,7 +39,7 @@ inline const std::vector<std::string> largeOptionSets = {
 
 struct DiffSettings {
     std::string karvona;
-    std::string depqbf;        // found on PATH unless given
+    std::string depqbf;        // found on PATH
     std::string checker;       // CHECKER FORMULA CERTIFICATE exits 10 (proves true), 20 (false)
     std::string workDirectory; // formulas, outputs; failures stay here
     bool large = false;        // 20-40 variables, depqbf as the only oracle

@@ -49,23 +49,16 @@ TEST(BruteForce, QuantifierOrderAndFormatCornersDecideAsKarvonaDoes) {
         EXPECT_EQ(evaluateByBruteForce(parse(c.text)), c.value) << c.text;
 }
 
-// Each seed replays, and every text reads back as the formula the oracles
-// judge; depqbf's copy lacks empty clauses and lines, in syntax it reads.
-TEST(Writer, EveryTextReplaysAndReadsBackAsTheGeneratedFormula) {
+// Each seed replays, and the plain text reads back as the generated formula
+// (the driver checks the decorated text it runs on, and compares brute force
+// on the formula with depqbf on its own copy, for every seed).
+TEST(Writer, EverySeedReplaysAndItsTextReadsBack) {
     for (uint64_t seed = 1; seed <= 400; ++seed) {
         GeneratorSettings settings = seed % 4 ? tinySettings() : largeSettings();
         Formula f = generateFormula(seed, settings);
         std::string text = writeQdimacs(f, Text::decorated, seed);
         EXPECT_EQ(writeQdimacs(generateFormula(seed, settings), Text::decorated, seed), text);
-        EXPECT_EQ(parse(text), f) << seed;
         EXPECT_EQ(parse(writeQdimacs(f, Text::canonical)), f) << seed;
-
-        std::string depqbf = writeQdimacs(f, Text::depqbf);
-        Formula expected = f;
-        std::erase_if(expected.clauses, [](const auto& c) { return c.empty(); });
-        std::erase_if(expected.prefix, [](const auto& line) { return line.variables.empty(); });
-        EXPECT_EQ(parse(depqbf), expected) << seed;
-        EXPECT_EQ(depqbf.find_first_of("AEc\t", depqbf.find('\n')), std::string::npos) << depqbf;
     }
 }
 

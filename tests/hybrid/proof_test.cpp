@@ -1,8 +1,9 @@
 // Refutations are checked against their own input: every resolvent is
 // recomputed from its parents, so a wrong pivot sign, a tautology, a parent
 // defined later or a last clause that is not empty fails whatever the SAT
-// solver did. Satisfiability of the small cases is settled by enumeration.
+// solver did. Satisfiability of the small cases is settled by brute force.
 
+#include "brute_force.hpp"
 #include "hybrid/proof.hpp"
 
 #include <gtest/gtest.h>
@@ -47,17 +48,7 @@ std::string verify(const Cnf& cnf, const proof::Refutation& r) {
 }
 
 bool satisfiable(const Cnf& cnf, int variables) {
-    for (uint32_t bits = 0; bits < (1u << variables); ++bits) {
-        bool all = true;
-        for (const auto& c : cnf) {
-            bool some = false;
-            for (int32_t lit : c)
-                some |= ((bits >> (std::abs(lit) - 1)) & 1) == (lit > 0);
-            all &= some;
-        }
-        if (all) return true;
-    }
-    return false;
+    return evaluateByBruteForce(Formula{variables, {}, cnf});
 }
 
 Cnf randomCnf(std::mt19937& rng, int variables, int clauses, int width) {
