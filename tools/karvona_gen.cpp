@@ -16,7 +16,6 @@ int main(int argc, char** argv) {
     TwoBlockSize twoBlockSize;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
-        bool value = i + 1 < argc;
         if (arg == "--large") {
             settings = largeSettings();
         } else if (arg == "--depqbf") {
@@ -24,7 +23,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--vars" && i + 2 < argc) {
             settings.minVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
             settings.maxVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
-        } else if (arg == "--shape" && value && parseShape(argv[i + 1], shape)) {
+        } else if (arg == "--shape" && i + 1 < argc && parseShape(argv[i + 1], shape)) {
             ++i;
         } else if (arg == "--two-block" && i + 3 < argc) {
             twoBlock = true;
@@ -40,8 +39,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!seedGiven || settings.minVariables < 1 || settings.minVariables > settings.maxVariables ||
-        (twoBlock && (twoBlockSize.universals < 2 ||
-                                                twoBlockSize.existentials < 3))) {
+        (twoBlock && (twoBlockSize.universals < 2 || twoBlockSize.existentials < 3))) {
         std::cout << "usage: karvona-gen SEED [--large] [--vars MIN MAX]\n"
                      "                   [--shape forall-exists|few-universals] [--depqbf]\n"
                      "       karvona-gen SEED --two-block UNIVERSALS EXISTENTIALS CLAUSES\n"
