@@ -62,8 +62,6 @@ int runBenchmarks(const DiffSettings& settings) {
         return 2;
     }
     auto start = std::chrono::steady_clock::now();
-    std::vector<std::string> optionSets = settings.optionSets;
-    if (optionSets.empty()) optionSets.push_back("");
     // One job per instance and option set. A certified run works on a copy in
     // the work directory: the certificate lands beside its input, and the
     // benchmark folder is never written to.
@@ -73,7 +71,7 @@ int runBenchmarks(const DiffSettings& settings) {
         bool certified;
     };
     std::vector<Job> jobs;
-    for (const std::string& set : optionSets) {
+    for (const std::string& set : settings.optionSets) {
         std::vector<std::string> options = optionArguments(set, {});
         bool certified = std::find(options.begin(), options.end(), "-c") != options.end();
         for (size_t i = 0; i < instances.size(); ++i)

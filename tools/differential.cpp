@@ -31,7 +31,6 @@ const char usage[] =
     "  --jobs N              parallel karvona runs in benchmark mode (default 1)\n"
     "  --cpu-limit S         CPU seconds per karvona run (default 10, benchmarks 5)\n"
     "  --memory-limit MB     address space per karvona run (default none)\n"
-    "  --depqbf BIN          default: depqbf on PATH\n"
     "  --checker BIN         certificate checker, run as BIN FORMULA CERTIFICATE after -c\n"
     "                        runs; must exit 10 for a true and 20 for a false formula\n"
     "  --work DIR            keep formulas here (default: a new directory under TMPDIR)\n"
@@ -56,8 +55,6 @@ int main(int argc, char** argv) {
         auto number = [&]() { return std::strtoull(argv[++i], nullptr, 10); };
         if (arg == "--karvona" && value()) {
             settings.karvona = argv[++i];
-        } else if (arg == "--depqbf" && value()) {
-            settings.depqbf = argv[++i];
         } else if (arg == "--checker" && value()) {
             settings.checker = argv[++i];
         } else if (arg == "--work" && value()) {
@@ -105,11 +102,9 @@ int main(int argc, char** argv) {
             set = set.empty() ? "-c" : "-c " + set;
     if (benchmarks && !cpuLimitGiven) settings.cpuLimit = 5;
     if (!benchmarks) {
-        settings.depqbf = findOnPath(settings.depqbf.empty() ? "depqbf" : settings.depqbf);
+        settings.depqbf = findOnPath("depqbf");
         if (settings.depqbf.empty()) {
-            std::cout << "karvona-diff: depqbf not found (install the depqbf package or pass "
-                         "--depqbf BIN)"
-                      << std::endl;
+            std::cout << "karvona-diff: depqbf not found on PATH" << std::endl;
             return 2;
         }
     }

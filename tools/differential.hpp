@@ -39,7 +39,7 @@ inline const std::vector<std::string> largeOptionSets = {
 
 struct DiffSettings {
     std::string karvona;
-    std::string depqbf;        // found on PATH unless given
+    std::string depqbf;        // found on PATH
     std::string checker;       // CHECKER FORMULA CERTIFICATE exits 10 (proves true), 20 (false)
     std::string workDirectory; // formulas, outputs; failures stay here
     bool large = false;        // 20-40 variables, depqbf as the only oracle
@@ -63,6 +63,12 @@ struct Verdict {
 };
 
 Verdict judgeKarvona(const ProcessResult& result);
+
+// Judges a --qdo run: the answer, its "s cnf" line with the header's counts,
+// and the values, which must keep the answer (checked by brute force on
+// small formulas). Returns "" if all is well, else what is wrong.
+std::string checkQdo(const Formula& formula, const ProcessResult& result, bool expected,
+                     bool small);
 const char* answerName(bool answer);
 
 // "-l -O @order" with the order filled in, one argument per word.

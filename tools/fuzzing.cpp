@@ -15,13 +15,6 @@
 
 namespace {
 
-struct Tally {
-    uint64_t formulas = 0;
-    uint64_t trueFormulas = 0;
-    uint64_t karvonaRuns = 0;
-    unsigned failures = 0;
-};
-
 class Fuzzer {
   public:
     explicit Fuzzer(const DiffSettings& settings) : settings(settings) {}
@@ -30,19 +23,19 @@ class Fuzzer {
         auto start = std::chrono::steady_clock::now();
         uint64_t end = settings.firstSeed + settings.seedCount;
         for (uint64_t seed = settings.firstSeed; seed < end; ++seed) {
-            if (tally.failures >= settings.maxFailures) {
-                std::cout << "stopped after " << tally.failures << " failures" << std::endl;
+            if (failures >= settings.maxFailures) {
+                std::cout << "stopped after " << failures << " failures" << std::endl;
                 break;
             }
             checkSeed(seed);
         }
         std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
         std::cout << (settings.large ? "large" : "tiny") << " formulas, seeds "
-                  << settings.firstSeed << ".." << end - 1 << ": " << tally.formulas
-                  << " formulas (" << tally.trueFormulas << " true), " << tally.karvonaRuns
-                  << " karvona runs, " << tally.failures << " failures, " << seconds.count() << " s"
+                  << settings.firstSeed << ".." << end - 1 << ": " << formulas
+                  << " formulas (" << trueFormulas << " true), " << karvonaRuns
+                  << " karvona runs, " << failures << " failures, " << seconds.count() << " s"
                   << std::endl;
-        return tally.failures ? 1 : 0;
+        return failures ? 1 : 0;
     }
 
   private:
@@ -56,14 +49,14 @@ class Fuzzer {
         std::string depqbfPath = base + ".depqbf.qdimacs";
         writeFile(path, text);
         writeFile(depqbfPath, writeQdimacs(formula, Text::depqbf));
-        ++tally.formulas;
+        ++formulas;
         bool failed = false;
 
         bool expected = false;
         if (!oracle(seed, formula, text, depqbfPath, expected)) {
             failed = true;
         } else {
-            tally.trueFormulas += expected;
+            trueFormulas += expected;
             for (const std::string& optionSet : settings.optionSets)
                 if (!checkRun(seed, formula, path, optionSet, expected)) failed = true;
         }
@@ -108,10 +101,12 @@ class Fuzzer {
         std::vector<int32_t> order = orderFor(formula, seed, optionSet);
         std::vector<std::string> options = optionArguments(optionSet, order);
         ProcessResult result = runKarvona(settings, options, path);
-        ++tally.karvonaRuns;
+        ++karvonaRuns;
         Verdict verdict = judgeKarvona(result);
         std::string problem;
-        if (verdict.kind == Verdict::broken) {
+        if (std::find(options.begin(), options.end(), "--qdo") != options.end()) {
+            problem = checkQdo(formula, result, expected, !settings.large);
+        } else if (verdict.kind == Verdict::broken) {
             problem = verdict.why;
         } else if (verdict.kind == Verdict::timeLimit || verdict.kind == Verdict::memoryLimit) {
             problem =
@@ -119,9 +114,9 @@ class Fuzzer {
         } else if ((verdict.kind == Verdict::trueFormula) != expected) {
             problem = std::string("answered ") + lastLine(result.output) + ", expected " +
                       answerName(expected);
-        } else if (std::find(options.begin(), options.end(), "-c") != options.end()) {
-            problem = checkCertificate(settings, path, expected);
         }
+        if (problem.empty() && std::find(options.begin(), options.end(), "-c") != options.end())
+            problem = checkCertificate(settings, path, expected);
         std::remove((path + ".out").c_str());
         if (problem.empty()) return true;
         fail(seed, quoteArguments(options), problem, readFile(path), result.output);
@@ -135,7 +130,7 @@ class Fuzzer {
 
     void fail(uint64_t seed, const std::string& options, const std::string& problem,
               const std::string& text, const std::string& output) {
-        ++tally.failures;
+        ++failures;
         std::cout << "FAIL seed " << seed << (settings.large ? " (large)" : "")
                   << ", karvona options [" << options << "]: " << problem << std::endl;
         std::cout << "formula " << settings.workDirectory << "/seed-" << seed << ".qdimacs:\n"
@@ -145,7 +140,8 @@ class Fuzzer {
     }
 
     const DiffSettings& settings;
-    Tally tally;
+    uint64_t formulas = 0, trueFormulas = 0, karvonaRuns = 0;
+    unsigned failures = 0;
 };
 
 } // namespace

@@ -291,7 +291,7 @@ class Builder {
                         if (std::abs(lit) == v) lit = sign * v;
             }
         }
-        if (settings.emptyClauses && random.chance(8)) {
+        if (random.chance(8)) {
             for (uint32_t k = random.between(1, 2); k > 0; --k) {
                 auto at =
                     formula.clauses.begin() + random.between(0, uint32_t(formula.clauses.size()));
@@ -370,75 +370,26 @@ std::vector<int32_t> randomEliminationOrder(const Formula& formula, Random& rand
     return order;
 }
 
-namespace {
-
-char* appendNumber(char* at, int64_t value) {
-    if (value < 0) {
-        *at++ = '-';
-        value = -value;
-    }
-    char digits[20];
-    int n = 0;
-    do {
-        digits[n++] = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n > 0)
-        *at++ = digits[--n];
-    *at++ = ' ';
-    return at;
-}
-
-} // namespace
-
 bool writeTwoBlockFormula(uint64_t seed, const TwoBlockSize& size, std::FILE* out) {
     if (size.universals < 2 || size.existentials < 3) return false;
     Random random(streamSeed(seed, 7));
-    std::vector<char> buffer(1 << 16);
-    char* const end = buffer.data() + buffer.size() - 128; // room for one more line
-    char* at = buffer.data();
-    auto flush = [&](bool always) {
-        if (!always && at < end) return true;
-        size_t bytes = size_t(at - buffer.data());
-        at = buffer.data();
-        return std::fwrite(buffer.data(), 1, bytes, out) == bytes;
-    };
-    int64_t universals = size.universals;
-    at += std::snprintf(at, 64, "p cnf %lld %u\na ", (long long)universals + size.existentials,
-                        size.clauses);
-    for (int64_t v = 1; v <= universals + size.existentials; ++v) {
-        if (v == universals + 1) {
-            at = appendNumber(at, 0);
-            at[-1] = '\n';
-            *at++ = 'e';
-            *at++ = ' ';
-        }
-        at = appendNumber(at, v);
-        if (!flush(false)) return false;
-    }
-    at = appendNumber(at, 0);
-    at[-1] = '\n';
+    const long long universals = size.universals, all = universals + size.existentials;
+    std::fprintf(out, "p cnf %lld %u\na", all, size.clauses);
+    for (long long v = 1; v <= all; ++v)
+        std::fprintf(out, v == universals + 1 ? " 0\ne %lld" : " %lld", v);
+    std::fputs(" 0\n", out);
     for (uint32_t i = 0; i < size.clauses; ++i) {
-        int64_t u1 = 1 + random.below(size.universals);
-        int64_t u2 = 1 + random.below(size.universals - 1);
+        long long u1 = 1 + random.below(size.universals);
+        long long u2 = 1 + random.below(size.universals - 1);
         if (u2 >= u1) ++u2;
-        int64_t e[3];
-        for (int k = 0; k < 3; ++k) {
-            bool repeated;
-            do {
+        long long e[3];
+        for (int k = 0; k < 3; ++k)
+            do
                 e[k] = universals + 1 + random.below(size.existentials);
-                repeated = false;
-                for (int j = 0; j < k; ++j)
-                    repeated = repeated || e[j] == e[k];
-            } while (repeated);
-        }
-        at = appendNumber(at, random.chance(50) ? u1 : -u1);
-        at = appendNumber(at, random.chance(50) ? u2 : -u2);
-        for (int64_t x : e)
-            at = appendNumber(at, x);
-        *at++ = '0';
-        *at++ = '\n';
-        if (!flush(false)) return false;
+            while ((k > 0 && e[k] == e[0]) || (k > 1 && e[k] == e[1]));
+        u1 = random.chance(50) ? u1 : -u1;
+        u2 = random.chance(50) ? u2 : -u2;
+        std::fprintf(out, "%lld %lld %lld %lld %lld 0\n", u1, u2, e[0], e[1], e[2]);
     }
-    return flush(true) && std::fflush(out) == 0;
+    return std::fflush(out) == 0 && !std::ferror(out);
 }

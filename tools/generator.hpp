@@ -22,7 +22,6 @@ struct GeneratorSettings {
     uint32_t maxBlocks = 6;
     uint32_t minDensity = 3; // tenths of a clause (or equivalence pair) per variable
     uint32_t maxDensity = 14;
-    bool emptyClauses = true; // lone 0 lines, which karvona ignores
     Shape shape = Shape::any;
 };
 

@@ -16,27 +16,20 @@ int main(int argc, char** argv) {
     TwoBlockSize twoBlockSize;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
-        bool value = i + 1 < argc;
         if (arg == "--large") {
             settings = largeSettings();
         } else if (arg == "--depqbf") {
             text = Text::depqbf;
-        } else if (arg == "--canonical") {
-            text = Text::canonical;
-        } else if (arg == "--no-empty-clauses") {
-            settings.emptyClauses = false;
         } else if (arg == "--vars" && i + 2 < argc) {
             settings.minVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
             settings.maxVariables = uint32_t(std::strtoul(argv[++i], nullptr, 10));
-        } else if (arg == "--shape" && value && parseShape(argv[i + 1], shape)) {
+        } else if (arg == "--shape" && i + 1 < argc && parseShape(argv[i + 1], shape)) {
             ++i;
         } else if (arg == "--two-block" && i + 3 < argc) {
             twoBlock = true;
             twoBlockSize.universals = uint32_t(std::strtoul(argv[++i], nullptr, 10));
             twoBlockSize.existentials = uint32_t(std::strtoul(argv[++i], nullptr, 10));
             twoBlockSize.clauses = uint32_t(std::strtoul(argv[++i], nullptr, 10));
-        } else if (arg == "--blocks" && value) {
-            settings.maxBlocks = uint32_t(std::strtoul(argv[++i], nullptr, 10));
         } else if (arg[0] != '-' && !seedGiven) {
             seed = std::strtoull(argv[i], nullptr, 10);
             seedGiven = true;
@@ -46,15 +39,13 @@ int main(int argc, char** argv) {
         }
     }
     if (!seedGiven || settings.minVariables < 1 || settings.minVariables > settings.maxVariables ||
-        settings.maxBlocks < 1 || (twoBlock && (twoBlockSize.universals < 2 ||
-                                                twoBlockSize.existentials < 3))) {
-        std::cout << "usage: karvona-gen SEED [--large] [--vars MIN MAX] [--blocks MAX]\n"
-                     "                   [--shape forall-exists|few-universals]\n"
-                     "                   [--no-empty-clauses] [--canonical | --depqbf]\n"
+        (twoBlock && (twoBlockSize.universals < 2 || twoBlockSize.existentials < 3))) {
+        std::cout << "usage: karvona-gen SEED [--large] [--vars MIN MAX]\n"
+                     "                   [--shape forall-exists|few-universals] [--depqbf]\n"
                      "       karvona-gen SEED --two-block UNIVERSALS EXISTENTIALS CLAUSES\n"
                      "Prints the formula of SEED. --large: 20-40 variables (default 1-12).\n"
-                     "--canonical: plain layout; --depqbf: also without empty clauses,\n"
-                     "which depqbf would read as false.\n"
+                     "--depqbf: plain layout without empty clauses, which depqbf would\n"
+                     "read as false.\n"
                      "--two-block: one universal and one existential block, each clause two\n"
                      "universal and three positive existential literals, written as drawn\n"
                      "(1000 1000000 4000000 is the 133 MB loading benchmark).\n";

@@ -1,6 +1,6 @@
-// Greedy minimisation of a failing case: drop clauses, literals, variables,
-// prefix lines and order entries one at a time while karvona keeps failing
-// the same way, then renumber the variables densely. The expected answer is
+// Greedy minimisation of a failing case: drop clauses, literals and order
+// entries one at a time while karvona keeps failing the same way, then
+// renumber the variables densely. The expected answer is
 // recomputed for every candidate, so any smaller failing formula will do.
 
 #include "brute_force.hpp"
@@ -45,21 +45,8 @@ class Shrinker {
                         clause.erase(clause.begin() + long(i));
                     });
             changed |= dropEach(
-                c, [](Case& k) { return k.formula.prefix.size(); },
-                [](Case& k, size_t i) {
-                    k.formula.prefix.erase(k.formula.prefix.begin() + long(i));
-                });
-            for (size_t li = 0; li < c.formula.prefix.size(); ++li)
-                changed |= dropEach(
-                    c, [li](Case& k) { return k.formula.prefix[li].variables.size(); },
-                    [li](Case& k, size_t i) {
-                        auto& vars = k.formula.prefix[li].variables;
-                        vars.erase(vars.begin() + long(i));
-                    });
-            changed |= dropEach(
                 c, [](Case& k) { return k.order.size(); },
                 [](Case& k, size_t i) { k.order.erase(k.order.begin() + long(i)); });
-            changed |= dropVariables(c);
         }
         renumber(c);
         Outcome last;
@@ -97,23 +84,8 @@ class Shrinker {
         ProcessResult run = runKarvona(settings, optionArguments(optionSet, c.order), path);
         Verdict verdict = judgeKarvona(run);
         result.expected = answerName(expected);
-        switch (verdict.kind) {
-        case Verdict::trueFormula:
-            result.karvona = "TRUE";
-            break;
-        case Verdict::falseFormula:
-            result.karvona = "FALSE";
-            break;
-        case Verdict::timeLimit:
-            result.karvona = "time limit";
-            break;
-        case Verdict::memoryLimit:
-            result.karvona = "memory limit";
-            break;
-        case Verdict::broken:
-            result.karvona = describe(run);
-            break;
-        }
+        const char* names[] = {"TRUE", "FALSE", "time limit", "memory limit"};
+        result.karvona = verdict.kind == Verdict::broken ? describe(run) : names[verdict.kind];
         return true;
     }
 
@@ -138,28 +110,9 @@ class Shrinker {
         return changed;
     }
 
-    // Removes a variable everywhere: its literals, its prefix entry.
-    bool dropVariables(Case& c) {
-        bool changed = false;
-        for (int32_t v = c.formula.variableCount; v > 0; --v) {
-            Case candidate = c;
-            for (auto& clause : candidate.formula.clauses)
-                std::erase_if(clause, [v](int32_t lit) { return std::abs(lit) == v; });
-            std::erase_if(candidate.formula.clauses,
-                          [](const std::vector<int32_t>& clause) { return clause.empty(); });
-            for (auto& line : candidate.formula.prefix)
-                std::erase(line.variables, v);
-            if (candidate.formula == c.formula) continue;
-            if (stillFails(candidate)) {
-                c = std::move(candidate);
-                changed = true;
-            }
-        }
-        return changed;
-    }
-
-    // Variables 1..k in order of first appearance; order entries that name
-    // no variable keep a number beyond all of them.
+    // Variables 1..k in order of first appearance in the clauses; quantified
+    // variables that no clause holds go, and so do the lines they leave
+    // empty. Order entries that name no variable keep a number beyond all.
     void renumber(Case& c) {
         std::map<int32_t, int32_t> map;
         auto number = [&map](int32_t v) {
@@ -167,12 +120,16 @@ class Shrinker {
             return it->second;
         };
         Case candidate = c;
-        for (auto& line : candidate.formula.prefix)
-            for (int32_t& v : line.variables)
-                v = number(v);
         for (auto& clause : candidate.formula.clauses)
             for (int32_t& lit : clause)
                 lit = lit > 0 ? number(lit) : -number(-lit);
+        for (auto& line : candidate.formula.prefix) {
+            std::erase_if(line.variables, [&map](int32_t v) { return !map.count(v); });
+            for (int32_t& v : line.variables)
+                v = map[v];
+        }
+        std::erase_if(candidate.formula.prefix,
+                      [](const auto& line) { return line.variables.empty(); });
         for (int32_t& e : candidate.order)
             if (e <= c.formula.variableCount) e = number(e);
         candidate.formula.variableCount = std::max<int32_t>(1, int32_t(map.size()));

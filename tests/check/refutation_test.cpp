@@ -17,9 +17,7 @@ TEST(Refutation, ResolventsAreRecomputedInAnyLineOrder) {
     expectFalse(chain, certificate("4 * 5 1 0\n5 * 3 2 0\nCONCLUDE INVALID 4"));
     // A trailing newline after the conclusion is harmless.
     expectFalse(chain, certificate("4 * 2 3 0\n5 * 1 4 0\nCONCLUDE INVALID 5\n"));
-}
-
-TEST(Refutation, OnlyStepsReachableFromTheConclusionAreChecked) {
+    // Only steps reachable from the conclusion are checked.
     expectFalse(chain, certificate("4 * 2 3 0\n5 * 1 4 0\n9 * 1 1 0\n10 * 77 3 0\n"
                                    "CONCLUDE INVALID 5"));
 }
@@ -67,14 +65,11 @@ TEST(Refutation, ParentsMustClashOnExactlyOneExistential) {
                    "step 3: clauses 1 and 2 clash only on the universal variable 1");
 }
 
-TEST(Refutation, StepsMustNotDependOnThemselves) {
+TEST(Refutation, ClauseNumbersMustNameSomethingDefinedWithoutCycles) {
     expectRejected(chain, certificate("4 * 4 3 0\nCONCLUDE INVALID 4"), 2,
                    "step 4 names clause 4, which depends on step 4");
     expectRejected(chain, certificate("4 * 1 6 0\n5 * 2 3 0\n6 * 5 4 0\nCONCLUDE INVALID 4"), 4,
                    "step 6 names clause 4, which depends on step 6");
-}
-
-TEST(Refutation, ClauseNumbersMustNameSomething) {
     expectRejected(chain, certificate("4 * 2 3 0\n5 * 1 9 0\nCONCLUDE INVALID 5"), 3,
                    "step 5 names clause 9, which is neither");
     expectRejected(chain, certificate("4 * 0 3 0\nCONCLUDE INVALID 4"), 2,

@@ -1,11 +1,7 @@
 // Malformed certificates and formulas end in one clear line, never in a
-// crash or a verdict; and the command line maps verdicts to exit statuses.
+// crash or a verdict.
 
 #include "verdicts.hpp"
-
-#include <cstdio>
-#include <fstream>
-#include <sys/wait.h>
 
 namespace {
 
@@ -13,7 +9,6 @@ const std::string f = "p cnf 3 3\na 1 0\ne 2 3 0\n1 2 0\n-2 3 0\n-3 0\n";
 
 TEST(CertificateSyntax, HeaderAndConclusionAreRequired) {
     expectRejected(f, "", 1, "missing header QBCertificate");
-    expectRejected(f, "QBCertificat\nCONCLUDE VALID ", 1, "missing header QBCertificate");
     expectRejected(f, "CONCLUDE INVALID 3", 1, "missing header QBCertificate");
     expectRejected(f, "QBCertificate\n", 1, "the certificate ends without a conclusion");
     expectRejected(f, certificate("4 * 2 3 0\n"), 2, "the certificate ends without a conclusion");
@@ -22,15 +17,12 @@ TEST(CertificateSyntax, HeaderAndConclusionAreRequired) {
                    "second conclusion");
     expectRejected(f, certificate("CONCLUDE INVALID 3\n\n4 * 2 3 0"), 4,
                    "text after the conclusion");
-    expectRejected(f, certificate("CONCLUDE INVALID 3 x"), 2,
-                   "text after the concluded clause number");
     expectRejected(f, certificate("CONCLUDE INVALID"), 2, "CONCLUDE INVALID names no clause");
     expectRejected(f, certificate("CONCLUDE MAYBE"), 2,
                    "a conclusion is CONCLUDE VALID or CONCLUDE INVALID");
     expectRejected(f, certificate("CONCLUDE VALID 2 "), 2, "variable 2 has no function literal");
     expectRejected(f, certificate("CONCLUDE VALID 2 -4"), 2,
                    "truncated conclusion: it must end with a space");
-    expectRejected(f, certificate("CONCLUDE VALID 2 0 "), 2, "'0' is not a literal");
     expectRejected(f, certificate("4 * 2 3 0\nCONCLUDE VALID "), 2,
                    "resolution step in a certificate that concludes VALID");
     expectRejected(f, certificate("E 4 A 0\nCONCLUDE INVALID 3"), 2,
@@ -43,43 +35,35 @@ TEST(CertificateSyntax, LinesHaveExactlyTheirFields) {
     };
     rejected("", "empty line");
     rejected("E 4 A -1 2", "AND gate 4 is not terminated by 0");
-    rejected("E 4 A 0 1", "text after the terminating 0 of gate 4");
     rejected("E 4 I 1 2", "if-then-else gate 4 needs exactly three operands");
-    rejected("E 4 I 1 2 0", "'0' is not a literal");
     rejected("E 4 X 1 0", "gate 4 has kind 'X', not A or I");
     rejected("E 4", "truncated gate line");
     rejected("E 0 A 0", "gate index '0' is not an index");
     rejected("E 4 A x 0", "'x' is not a literal");
-    rejected("E 4 A -0 0", "'-0' is not a literal");
-    rejected("E 4 A 99999999999999999999 0", "'99999999999999999999' is not a literal");
     rejected("E 4 A 2147483648 0", "'2147483648' is not a literal");
     rejected("4 + 2 3 0", "resolution step 4 lacks the '*' after its number");
     rejected("4 * 2 3 1", "resolution step 4 is not terminated by 0");
-    rejected("4 * 2 3 0 0", "text after the terminating 0 of step 4");
     rejected("4 * -2 3 0", "'-2' is not a clause number");
-    rejected("4x * 2 3 0", "'4x' is not a clause number");
     rejected("e 4 A 0", "unknown line starting with 'e'");
     rejected(std::string("\x01\xff", 2), "unknown line starting with '\?\?'");
 }
 
+// Which texts are well-formed at all is compared with karvona's reader by
+// the libFuzzer read target; these pin the line numbers.
 TEST(FormulaSyntax, MalformedFormulasAreNamedByLine) {
     auto unreadable = [](const std::string& formula, const std::string& why) {
         expectVerdict(formula, certificate("CONCLUDE VALID "), check::Verdict::unreadable,
                       "ERROR: formula " + why);
     };
     unreadable("", "line 1: p header missing");
-    unreadable("c only\nc comments\n", "line 2: p header missing");
     unreadable("p dnf 3 1\n1 0\n", "line 1: cnf header missing");
     unreadable("p cnf 0 1\n1 0\n", "line 1: bogus variable count in header: '0'");
     unreadable("p cnf 3 x\n1 0\n", "line 1: bogus clause count in header: 'x'");
     unreadable("p cnf 3 3\n1 2 0\n-2 3 0\n", "line 3: not enough clauses in file: 3 declared, 2");
-    unreadable("p cnf 3 2\n1 2 0\n-2 3\n", "line 3: not enough clauses in file");
     unreadable("p cnf 3 1\ne 1 2\n", "line 2: quantifier line not terminated by 0");
     unreadable("p cnf 3 1\ne 1 x 0\n1 0\n", "line 2: non-numeric token 'x' in quantifier line");
-    unreadable("p cnf 3 1\ne 1 -2 0\n1 0\n", "line 2: negative variable in quantifier line");
     unreadable("p cnf 3 1\ne 1 0\na 1 0\n1 0\n", "line 3: variable 1 quantified twice");
     unreadable("p cnf 3 1\ne 4 0\n1 0\n", "line 2: variable 4 exceeds the header's count 3");
-    unreadable("p cnf 3 1\n1 -4 0\n", "line 2: variable 4 exceeds the header's count 3");
     unreadable("p cnf 3 1\n1 two 0\n", "line 2: non-numeric token 'two' in clause");
 }
 
@@ -89,54 +73,6 @@ TEST(FormulaSyntax, ReadsTheCornersKarvonaReads) {
     std::string corners = "c a\np cnf 3 3\nc b\nA 1 0\ne 0\nE 2\n3 0\nc c\n1 2\n0 -2 c x\n3 0 -3 "
                           "0\nthis is never read";
     expectFalse(corners, certificate("4 * 2 3 0\n5 * 1 4 0\nCONCLUDE INVALID 5"));
-}
-
-class CommandLine : public ::testing::Test {
-  protected:
-    std::string write(const std::string& name, const std::string& text) {
-        std::string path = ::testing::TempDir() + "check_cli_" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
-    // Runs karvona-check; returns its exit status and stores its output.
-    int run(const std::string& arguments) {
-        std::FILE* p = popen((std::string(KARVONA_CHECK) + " " + arguments).c_str(), "r");
-        output.clear();
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
-            output.append(buffer, n);
-        int status = pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string output;
-};
-
-TEST_F(CommandLine, OneLineAndAStatusPerVerdict) {
-    std::string formula = write("f.qdimacs", f);
-    EXPECT_EQ(run(formula + " " +
-                  write("false.qbc", certificate("4 * 2 3 0\n5 * 1 4 0\n"
-                                                 "CONCLUDE INVALID 5"))),
-              20);
-    EXPECT_EQ(output, "INVALID: certificate proves the formula false\n");
-    std::string trueFormula = write("t.qdimacs", "p cnf 2 1\na 1 0\ne 2 0\n2 1 0\n");
-    EXPECT_EQ(
-        run(trueFormula + " " + write("true.qbc", certificate("E 3 A 0\nCONCLUDE VALID 2 3 "))),
-        10);
-    EXPECT_EQ(output, "VALID: certificate proves the formula true\n");
-    EXPECT_EQ(run(formula + " " + write("bad.qbc", certificate("CONCLUDE INVALID 1"))), 1);
-    EXPECT_EQ(output, "REJECTED: line 2: concluded clause 1 is not empty after universal "
-                      "reduction: 1 2\n");
-    EXPECT_EQ(run(write("bad.qdimacs", "p cnf 1 1\n") + " " + write("any.qbc", "")), 2);
-    EXPECT_EQ(output,
-              "ERROR: formula line 1: not enough clauses in file: 1 declared, 0 complete\n");
-    EXPECT_EQ(run(formula + " " + ::testing::TempDir() + "check_cli_missing.qbc"), 2);
-    EXPECT_EQ(output.substr(0, 19), "ERROR: cannot read ");
-    EXPECT_TRUE(output.ends_with("check_cli_missing.qbc\n")) << output;
-    EXPECT_EQ(run(""), 2);
-    EXPECT_NE(output.find("usage: karvona-check FORMULA CERTIFICATE\n"), std::string::npos);
-    EXPECT_NE(output.find("  10  VALID"), std::string::npos);
 }
 
 } // namespace

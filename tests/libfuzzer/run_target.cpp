@@ -9,7 +9,8 @@
 #include "check/check_certificate.hpp"
 #include "driver/run.hpp"
 #include "formula.hpp"
-#include "quiet_output.hpp"
+#include "process.hpp"
+#include "support/captured_output.hpp"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,7 +18,6 @@
 #include <fstream>
 #include <iostream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -81,13 +81,6 @@ bool tiny(const Formula& formula) {
            formula.variableCount <= maxDeclaredVariables;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -106,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     bool answer = false;
     {
-        QuietOutput quiet;
+        CapturedOutput quiet; // progress lines would only be noise
         std::vector<char*> argv;
         for (std::string& argument : arguments)
             argv.push_back(argument.data());

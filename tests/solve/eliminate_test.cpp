@@ -78,24 +78,3 @@ TEST(Elimination, OneSidedVariableJustLosesItsClausesAndRepeatingDoesNothing) {
         EXPECT_EQ(s.clauseCount, 2u);
     }
 }
-
-TEST(Elimination, ResolventOfOnlyUniversalLiteralsMakesTheFormulaFalse) {
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 3 2\ne 1 0\na 2 0\ne 3 0\n2 3 0\n2 -3 0\n"));
-    EXPECT_FALSE(s.eliminateExistential(3));
-    EXPECT_FALSE(s.consistent);
-}
-
-TEST(Elimination, EliminableWhenKeyOfAllItsClausesOrNoOccurringUniversalIsInside) {
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 4 3\ne 1 2 0\na 3 0\ne 4 0\n1 3 4 0\n-1 2 0\n1 -3 -4 0\n"));
-    EXPECT_FALSE(s.eliminable(1));
-    EXPECT_TRUE(s.eliminable(2));
-    EXPECT_TRUE(s.eliminable(4));
-    s.eliminated[3] = 1;
-    EXPECT_TRUE(s.eliminable(1));
-
-    Solver t;
-    ASSERT_TRUE(loadText(t, "p cnf 4 2\ne 1 2 0\na 3 0\ne 4 0\n1 2 4 0\n-1 -2 -4 0\n"));
-    EXPECT_TRUE(t.eliminable(1));
-}

@@ -44,31 +44,5 @@ TEST(Expansion, InnerScopeIsCopiedPerValueAndClausesSatisfiedByTheValueAreLeftOu
         EXPECT_EQ(s.universalCount, 2u);
         EXPECT_EQ(s.expansionCount, 1u);
         EXPECT_TRUE(storeIsConsistent(s));
-
-        if (!certificates) continue;
-        // Each copy names the literal of 2 that is false in it.
-        for (Variable v = 7; v <= 12; ++v) {
-            Substitution r = s.substitution[v];
-            EXPECT_EQ(r.origin, 3 + (v - 7) / 2) << v;
-            EXPECT_EQ(r.function, Literal(v)) << v;
-            EXPECT_EQ(r.expandedOn, v % 2 ? -2 : 2) << v;
-        }
     }
-}
-
-// Nothing runs after the expansion of an absent universal: 1 and 3 stay pure.
-TEST(Expansion, UniversalThatNoLongerOccursIsOnlyMarkedEliminated) {
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 3 1\ne 1 0\na 2 0\ne 3 0\n1 3 0\n"));
-    ASSERT_TRUE(s.expandUniversal(2));
-    EXPECT_TRUE(s.eliminated[2]);
-    EXPECT_EQ(s.universalCount, 0u);
-    EXPECT_EQ(s.lastVar, 3u);
-    EXPECT_EQ(s.lastPosition, 3u);
-    EXPECT_EQ(allClauses(s), (Literals{{1, 3}}));
-    EXPECT_FALSE(s.eliminated[1]);
-    EXPECT_EQ(s.existentialCount, 2u);
-
-    EXPECT_TRUE(s.expandUniversal(2));
-    EXPECT_EQ(s.universalCount, 0u);
 }

@@ -8,59 +8,40 @@
 #include <gtest/gtest.h>
 #include <string>
 
-TEST(Heuristics, InnermostTakesFirstPresentExistentialAndNeverScansPositionZero) {
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 4 1\ne 1 0\na 2 0\ne 3 4 0\n1 2 3 4 0\n"));
-    EXPECT_EQ(s.chooseInnermost(3), 3u);
-    s.eliminated[4] = 1;
-    EXPECT_EQ(s.chooseInnermost(3), 2u);
-    s.eliminated[3] = 1;
-    EXPECT_EQ(s.chooseInnermost(3), 0u);
-    EXPECT_EQ(s.chooseInnermost(0), 0u);
-}
-
-// Occurrences: 2 and 3 twice, 4 four times, 5 never.
-TEST(Heuristics, StackSizeTakesFewestOccurrencesInnerOnTiesSkippingAbsentVariables) {
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 5 4\ne 1 2 3 4 5 0\n1 2 4 0\n-1 3 4 0\n2 -3 -4 0\n-1 -4 0\n"));
-    EXPECT_EQ(s.chooseStackSize(4), 2u);
-    s.eliminated[3] = 1;
-    EXPECT_EQ(s.chooseStackSize(4), 1u);
-    EXPECT_EQ(s.chooseStackSize(0), 0u);
-}
-
-// 2 occurs once; the variables of the innermost block four or three times.
-TEST(Heuristics, StackSizeTakesOuterExistentialOnlyWhenItIsTheKeyOfAllItsClauses) {
-    const std::string prefix = "p cnf 4 4\ne 1 2 0\na 3 0\ne 4 0\n1 3 4 0\n-1 -3 4 0\n1 3 -4 0\n";
-    Solver inner;
-    ASSERT_TRUE(loadText(inner, prefix + "-2 -3 -4 0\n"));
-    EXPECT_EQ(inner.chooseStackSize(3), 3u);
-    inner.universalExpansion = true; // 3 has as many occurrences as 4: not cheaper
-    EXPECT_EQ(inner.chooseStackSize(3), 3u);
-
-    Solver keyed;
-    ASSERT_TRUE(loadText(keyed, prefix + "1 -2 0\n"));
-    EXPECT_EQ(keyed.chooseStackSize(3), 1u);
-}
-
-// Occurrences: 4 five times, 3 three times, 2 once. A universal stands for
-// its own occurrences plus those of everything between it and the cursor.
-TEST(Heuristics, StackSizeTakesUniversalOnlyWithExpansionCountingItsInnerVariables) {
-    Solver s;
-    ASSERT_TRUE(loadText(
-        s, "p cnf 4 5\ne 1 0\na 2 3 0\ne 4 0\n1 3 4 0\n-1 3 4 0\n1 -3 4 0\n-1 2 -4 0\n1 -4 0\n"));
-    EXPECT_EQ(s.chooseStackSize(3), 3u);
-    s.universalExpansion = true;
-    EXPECT_EQ(s.chooseStackSize(3), 2u);
-}
-
-TEST(Heuristics, StackSizeWithScopeCombiningScansPastUniversalsThatAreGone) {
-    Solver s;
-    ASSERT_TRUE(loadText(
-        s, "p cnf 5 4\ne 1 2 0\na 3 0\ne 4 5 0\n1 2 4 0\n1 4 5 0\n-1 -4 5 0\n1 -4 -5 0\n"));
-    EXPECT_EQ(s.chooseStackSize(4), 4u);
-    s.scopeCombining = true;
-    EXPECT_EQ(s.chooseStackSize(4), 1u);
+// The plain choices show in every progress line of the cli cases; these are
+// the conditions around outer existentials, universals and combined scopes.
+// outer: 2 occurs once, the innermost block four or three times, and 2 is
+// the key of its clause only in the second variant. universal: 4 five times,
+// 3 three times, 2 once; a universal stands for its own occurrences plus
+// those of everything between it and the cursor. combined: the universal 3
+// is gone, so combined scopes look past it.
+TEST(Heuristics, StackSizeConditionsOnOuterExistentialsUniversalsAndCombinedScopes) {
+    const std::string outer = "p cnf 4 4\ne 1 2 0\na 3 0\ne 4 0\n1 3 4 0\n-1 -3 4 0\n1 3 -4 0\n";
+    const std::string universal =
+        "p cnf 4 5\ne 1 0\na 2 3 0\ne 4 0\n1 3 4 0\n-1 3 4 0\n1 -3 4 0\n-1 2 -4 0\n1 -4 0\n";
+    const std::string combined =
+        "p cnf 5 4\ne 1 2 0\na 3 0\ne 4 5 0\n1 2 4 0\n1 4 5 0\n-1 -4 5 0\n1 -4 -5 0\n";
+    struct Case {
+        std::string text;
+        uint32_t cursor; // position
+        bool expansion, combining;
+        uint32_t chosen;
+    } cases[] = {
+        {outer + "-2 -3 -4 0\n", 3, false, false, 3},
+        {outer + "-2 -3 -4 0\n", 3, true, false, 3}, // 3 is not cheaper than 4
+        {outer + "1 -2 0\n", 3, false, false, 1},
+        {universal, 3, false, false, 3},
+        {universal, 3, true, false, 2},
+        {combined, 4, false, false, 4},
+        {combined, 4, false, true, 1},
+    };
+    for (const Case& c : cases) {
+        Solver s;
+        ASSERT_TRUE(loadText(s, c.text));
+        s.universalExpansion = c.expansion;
+        s.scopeCombining = c.combining;
+        EXPECT_EQ(s.chooseStackSize(c.cursor), c.chosen) << c.text << c.expansion << c.combining;
+    }
 }
 
 // Pairs of key list lengths: 5 has 2 x 2, 4 has 2 x 1, 2 has 1 x 1, 6 has 1 x 0.

@@ -49,14 +49,6 @@ TEST_F(Insertion, ResolveMergesByPositionRejectsClashesAndReducesUniversals) {
     EXPECT_EQ(resolved({}, {}), L{});
 }
 
-TEST_F(Insertion, TautologyIsDroppedWithoutTrace) {
-    EXPECT_TRUE(insert({1, -2, 2}, 5));
-    EXPECT_EQ(s.clauseCount, 0u);
-    EXPECT_EQ(s.forwardSubsumed, 0u);
-    EXPECT_EQ(s.posOccurrences[1], 0u);
-    EXPECT_EQ(allClauses(s), Literals{});
-}
-
 // A stored subsumer is listed under its own innermost literal: the new
 // clause's key or one of its existential literals.
 TEST_F(Insertion, NewClauseSubsumedUnderAnyPossibleKeyIsDropped) {

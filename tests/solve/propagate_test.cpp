@@ -73,33 +73,3 @@ TEST(UnitPropagation, SatisfiedClausesGoAndStrengthenedOnesPassTheShortClauseChe
     EXPECT_EQ(s.clauseCount, 4u);
     EXPECT_TRUE(storeIsConsistent(s));
 }
-
-TEST(UnitPropagation, OppositeUnitsMakeTheFormulaFalse) {
-    Solver atLoad;
-    EXPECT_FALSE(loadText(atLoad, "p cnf 2 2\ne 1 2 0\n1 0\n-1 0\n"));
-    EXPECT_FALSE(atLoad.consistent);
-
-    // {2} only appears when 1 strengthens (-1 2), after 2 was set false.
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 2 3\ne 1 2 0\n1 0\n-2 0\n-1 2 0\n"));
-    ASSERT_TRUE(s.consistent);
-    EXPECT_FALSE(s.propagateUnits());
-    EXPECT_FALSE(s.consistent);
-}
-
-TEST(UnitPropagation, StrengthenedClauseGetsAFreshIdResolvedWithTheReason) {
-    Solver s;
-    s.certificates = true;
-    ASSERT_TRUE(loadText(s, "p cnf 3 2\ne 1 2 3 0\n-1 2 3 0\n1 0\n"));
-    ASSERT_EQ(s.nextClauseId, 2u);
-    ASSERT_TRUE(s.propagateUnits());
-    ASSERT_EQ(keyList(s, 3), Literals{{2}});
-    EXPECT_EQ(s.vars[3].posHead->id, 2u);
-    EXPECT_EQ(s.nextClauseId, 3u);
-    ResolutionStep step = s.resolutionParents[2];
-    EXPECT_EQ(step.parentA, 1u);
-    EXPECT_EQ(step.parentB, 0u);
-    EXPECT_EQ(step.pivot, 1u);
-    EXPECT_TRUE(implies(s, -2, 3, 2));
-    EXPECT_TRUE(storeIsConsistent(s));
-}

@@ -6,7 +6,6 @@
 #include "support/store_checks.hpp"
 
 #include <gtest/gtest.h>
-#include <string>
 
 namespace {
 
@@ -63,47 +62,5 @@ TEST(Equivalences, SubstitutionRewritesEveryClauseOfTheInnerVariable) {
     EXPECT_EQ(s.clauseCount, 7u);
     EXPECT_TRUE(s.pendingEquivalences.empty());
     EXPECT_TRUE(s.trail.empty());
-    EXPECT_TRUE(storeIsConsistent(s));
-}
-
-// 3 is the negation of the universal 1, so (2 3) becomes (-1 2): false.
-TEST(Equivalences, SubstitutionLeavingOnlyUniversalsMakesTheFormulaFalse) {
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 3 3\na 1 2 0\ne 3 0\n1 3 0\n-1 -3 0\n2 3 0\n"));
-    expectRecord(s, 1, -3, 0, 1);
-    EXPECT_FALSE(s.processEquivalences());
-    EXPECT_FALSE(s.consistent);
-}
-
-// With a third clause on 3 the record below would be substituted; each case
-// makes it one that must be left alone.
-TEST(Equivalences, RecordIsSkippedWhenStaleOrTheInnerVariableIsInTwoClausesOnly) {
-    const std::string text = "e 1 2 3 4 0\n-1 3 0\n1 -3 0\n";
-    const EquivalenceRecord record{-1, -3, 1, 0};
-    {
-        Solver s;
-        ASSERT_TRUE(loadText(s, "p cnf 4 2\n" + text));
-        expectRecord(s, -1, -3, 1, 0);
-        Literals before = allClauses(s);
-        EXPECT_TRUE(s.processEquivalences());
-        EXPECT_EQ(allClauses(s), before);
-        EXPECT_FALSE(s.eliminated[3]);
-    }
-    for (Variable gone : {1u, 3u}) {
-        SCOPED_TRACE(gone);
-        Solver s;
-        ASSERT_TRUE(loadText(s, "p cnf 4 3\n" + text + "2 3 0\n"));
-        s.eliminated[gone] = 1;
-        Literals before = allClauses(s);
-        EXPECT_TRUE(s.substituteEquivalence(record));
-        EXPECT_EQ(allClauses(s), before);
-    }
-    // x's variable 2 occurs nowhere.
-    Solver s;
-    ASSERT_TRUE(loadText(s, "p cnf 4 3\n" + text + "1 3 4 0\n"));
-    Literals before = allClauses(s);
-    EXPECT_TRUE(s.substituteEquivalence(EquivalenceRecord{2, 3, 0, 1}));
-    EXPECT_EQ(allClauses(s), before);
-    EXPECT_FALSE(s.eliminated[3]);
     EXPECT_TRUE(storeIsConsistent(s));
 }
