@@ -192,26 +192,19 @@ bool Solver::readQdimacs(std::FILE* stream) {
         lastInputClauseId = m;
     }
 
-    // A clause's literals are collected first and placed by position at its
-    // end: the flags of all its variables are then fetched from memory at
-    // once rather than one after the other, which is most of the reading
-    // time on large formulas.
-    uint32_t k = 0;
-    uint32_t read = 0;
-    while (read < m) {
-        in.skipBlanksAndComments();
-        int64_t x = 0;
-        Scanner::Token t = in.number(x);
-        if (t == Scanner::Token::end) formatError("not enough clauses in file");
-        if (t == Scanner::Token::notNumber) formatError("non-numeric token in clause");
-        if (x != 0) {
-            Variable v = var(Literal(x));
-            if (v > lastVar) formatError("variable in clause exceeds the header's variable count");
-            if (v < varFlags.capacity) __builtin_prefetch(varFlags.data + v);
-            literalBuffer[k++] = Literal(x);
-            continue;
-        }
-        Literal* literals = literalBuffer.data;
+    // Clauses are read in batches and then placed and inserted one by one.
+    // Inserting a clause waits on memory for the tables and index lists of
+    // its literals, so those of the clauses a few places ahead are requested
+    // first: the placing by position runs ahead of the insertion, and in two
+    // stages, as a list's entries can only be asked for once its header is
+    // there. A format error found while reading a batch is raised only after
+    // the clauses before it are inserted, since one of them may already
+    // decide the formula.
+    std::vector<Literal> batch;
+    std::vector<uint32_t> ends; // per clause of the batch: one past its last literal
+    auto place = [&](uint32_t c) {
+        Literal* literals = batch.data() + (c ? ends[c - 1] : 0);
+        uint32_t k = ends[c] - (c ? ends[c - 1] : 0);
         for (uint32_t i = 0; i < k; ++i) {
             Literal lit = literals[i];
             Variable v = var(lit);
@@ -227,9 +220,84 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 literals[j] = literals[j - 1];
             literals[j] = lit;
         }
-        if (!addClause(k, literals)) return false;
-        ++read;
-        k = 0;
+        for (uint32_t i = 0; i < k; ++i) {
+            Variable v = var(literals[i]);
+            if (v < literalIndex.capacity) __builtin_prefetch(literalIndex.data + v);
+            GrowArray<uint32_t>& count = literals[i] > 0 ? posOccurrences : negOccurrences;
+            GrowArray<uint32_t>& weight = literals[i] > 0 ? posOccurrenceWeight : negOccurrenceWeight;
+            if (v < count.capacity) __builtin_prefetch(count.data + v, 1);
+            if (v < weight.capacity) __builtin_prefetch(weight.data + v, 1);
+        }
+        if (k > 0 && var(literals[k - 1]) < vars.capacity)
+            __builtin_prefetch(vars.data + var(literals[k - 1]), 1);
+    };
+    auto request = [&](uint32_t c) {
+        const Literal* literals = batch.data() + (c ? ends[c - 1] : 0);
+        uint32_t k = ends[c] - (c ? ends[c - 1] : 0);
+        for (uint32_t i = 0; i < k; ++i) {
+            Variable v = var(literals[i]);
+            if (v >= literalIndex.capacity) continue;
+            const LiteralIndex& x = literalIndex.data[v];
+            const OccurrenceList& w = x.watches[literals[i] < 0];
+            if (w.count) __builtin_prefetch(entryFilters(w));
+            const OccurrenceList& o = x.occurs[literals[i] < 0];
+            if (o.count) {
+                __builtin_prefetch(entryFilters(o));
+                __builtin_prefetch(entryFilters(o) + o.count, 1);
+                __builtin_prefetch(o.entries + o.count, 1);
+            }
+        }
+        if (k > 0) {
+            Variable v = var(literals[k - 1]);
+            if (v < vars.capacity) {
+                Clause* head = literals[k - 1] > 0 ? vars.data[v].posHead : vars.data[v].negHead;
+                if (head) __builtin_prefetch(head, 1);
+            }
+        }
+    };
+    constexpr uint32_t batchClauses = 256;
+    constexpr uint32_t placeAhead = 16;
+    constexpr uint32_t requestAhead = 8;
+    uint32_t read = 0;
+    while (read < m) {
+        batch.clear();
+        ends.clear();
+        const char* problem = nullptr;
+        while (ends.size() < batchClauses && read + ends.size() < m) {
+            in.skipBlanksAndComments();
+            int64_t x = 0;
+            Scanner::Token t = in.number(x);
+            if (t == Scanner::Token::end) {
+                problem = "not enough clauses in file";
+                break;
+            }
+            if (t == Scanner::Token::notNumber) {
+                problem = "non-numeric token in clause";
+                break;
+            }
+            if (x == 0) {
+                ends.push_back(uint32_t(batch.size()));
+                continue;
+            }
+            Variable v = var(Literal(x));
+            if (v > lastVar) {
+                problem = "variable in clause exceeds the header's variable count";
+                break;
+            }
+            if (v < varFlags.capacity) __builtin_prefetch(varFlags.data + v);
+            batch.push_back(Literal(x));
+        }
+        uint32_t n = uint32_t(ends.size());
+        for (uint32_t c = 0; c < n && c < placeAhead; ++c)
+            place(c);
+        for (uint32_t c = 0; c < n; ++c) {
+            if (c + placeAhead < n) place(c + placeAhead);
+            if (c + requestAhead < n) request(c + requestAhead);
+            const Literal* literals = batch.data() + (c ? ends[c - 1] : 0);
+            if (!addClause(ends[c] - (c ? ends[c - 1] : 0), literals)) return false;
+            ++read;
+        }
+        if (problem) formatError(problem);
     }
 
     // Close the unused part of the reserved room.

@@ -14,7 +14,14 @@ bool Solver::insertClause(Clause* clause, Literal key) {
     // The hybrid mode's expansion copies skip the subsumption checks: they go
     // straight on to a SAT solver, which does not need the formula kept small.
     uint32_t size = clause->size;
-    if (!skipSubsumption) {
+    if (loading) {
+        if (inputSubsumer(clause, key)) {
+            ++forwardSubsumed;
+            releaseClause(clause);
+            return true;
+        }
+        backwardSubsumed += removeInputSubsumed(key, clause);
+    } else if (!skipSubsumption) {
         if (storedSubsumer(clause, key)) {
             ++forwardSubsumed;
             releaseClause(clause);

@@ -24,7 +24,7 @@ struct Clause {
     uint32_t signature;     // one bit per variable bucket of the stored literals
     uint32_t signatureSize; // size when the signature was last computed
     Literal key;            // the list it is linked in; 0 once it left the store
-    Literal watch;          // the literal whose watch list holds it, see findSubsumer
+    Literal watch;          // the literal whose watch list holds it, see storedSubsumer
     uint32_t stamp;         // link order: larger is nearer the head of its list
     Literal literals[];
 };

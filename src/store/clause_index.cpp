@@ -83,21 +83,6 @@ void Solver::unlinkClause(Clause* clause) {
     --listCount(clause->key);
 }
 
-// The first clause of key's list that equals or subsumes c.
-Clause* Solver::findSubsumer(Literal key, const Clause* c) {
-    Clause* found = nullptr;
-    for (uint32_t i = 0; i <= c->size; ++i) {
-        Literal lit = i < c->size ? c->literals[i] : key;
-        const OccurrenceList& list = watchList(lit);
-        for (uint32_t j = 0; j < list.count; ++j) {
-            Clause* d = list.entries[j];
-            if (d->key != key || d->watch != lit || !subsumesFirst(d, c, c->size)) continue;
-            if (!found || d->stamp > found->stamp) found = d;
-        }
-    }
-    return found;
-}
-
 // Whether a stored clause equals or subsumes c. A subsumer is keyed by its
 // innermost literal: key itself, or an existential stored literal of c, in
 // which case only the literals of c before it can be in the subsumer.

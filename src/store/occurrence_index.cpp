@@ -5,11 +5,18 @@
 // list drops, and retired clauses are freed only by a collection that clears
 // every list first. Collections run when stale entries reach half the index,
 // so their cost stays proportional to the mutations that caused them.
+//
+// While the input is loaded, each list block also carries a 16-bit filter of
+// every listed clause's literals behind its entries, so that the subsumption
+// checks of input clauses reject almost every candidate without touching it.
+// Nothing reorders or strengthens a clause before the end of input; after it
+// the filters are no longer kept.
 
 #include "store/solver.hpp"
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -21,26 +28,34 @@ bool stores(const Clause* c, Literal lit) {
 
 } // namespace
 
-void Solver::pushEntry(OccurrenceList& list, Clause* c) {
+// A filter of 0 is computed here; every clause's filter has its key's bit.
+void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
+    if (loading && filter == 0) filter = literalFilter(c, c->key);
+    size_t slot = loading ? sizeof(Clause*) + sizeof(uint16_t) : sizeof(Clause*);
     if (list.count == list.capacity) {
         uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
-        void* grown = std::realloc(static_cast<void*>(list.entries), capacity * sizeof(Clause*));
+        void* grown = std::realloc(static_cast<void*>(list.entries), capacity * slot);
         if (!grown) throw MemoryException{{"memory exhausted"}};
-        list.entries = static_cast<Clause**>(grown);
+        Clause** entries = static_cast<Clause**>(grown);
+        if (loading)
+            std::memmove(entries + capacity, entries + list.capacity, list.count * sizeof(uint16_t));
+        list.entries = entries;
         list.capacity = capacity;
     }
+    if (loading) entryFilters(list)[list.count] = filter;
     list.entries[list.count++] = c;
     ++indexEntries;
 }
 
 void Solver::indexClause(Clause* c) {
+    uint16_t filter = loading ? literalFilter(c, c->key) : 0;
     for (uint32_t i = 0; i < c->size; ++i)
-        addStored(c, c->literals[i]);
-    rewatch(c);
+        pushEntry(occursList(c->literals[i]), c, filter);
+    rewatch(c, filter);
 }
 
 // The literal of c that the fewest stored clauses hold.
-void Solver::rewatch(Clause* c) {
+void Solver::rewatch(Clause* c, uint16_t filter) {
     auto count = [this](Literal lit) {
         return lit > 0 ? posOccurrences.get(var(lit)) : negOccurrences.get(var(lit));
     };
@@ -54,7 +69,7 @@ void Solver::rewatch(Clause* c) {
         }
     }
     c->watch = best;
-    pushEntry(watchList(best), c);
+    pushEntry(watchList(best), c, filter);
 }
 
 void Solver::literalLeft(Clause* c, Literal lit) {
@@ -68,11 +83,14 @@ void Solver::literalLeft(Clause* c, Literal lit) {
 
 void Solver::compactOccurs(Literal lit) {
     OccurrenceList& list = occursList(lit);
+    uint16_t* filters = loading ? entryFilters(list) : nullptr;
     uint32_t kept = 0;
     for (uint32_t j = 0; j < list.count; ++j) {
         Clause* c = list.entries[j];
-        if (c->key != 0 && (c->signature & signatureBit(var(lit))) && stores(c, lit))
+        if (c->key != 0 && (c->signature & signatureBit(var(lit))) && stores(c, lit)) {
+            if (filters) filters[kept] = filters[j];
             list.entries[kept++] = c;
+        }
     }
     uint32_t dropped = list.count - kept;
     indexEntries -= dropped;
@@ -114,10 +132,14 @@ void Solver::collectGarbage() {
             Literal lit = side == 0 ? Literal(v) : -Literal(v);
             compactOccurs(lit);
             OccurrenceList& w = x.watches[side];
+            uint16_t* filters = loading ? entryFilters(w) : nullptr;
             uint32_t kept = 0;
-            for (uint32_t j = 0; j < w.count; ++j)
-                if (w.entries[j]->key != 0 && w.entries[j]->watch == lit)
+            for (uint32_t j = 0; j < w.count; ++j) {
+                if (w.entries[j]->key != 0 && w.entries[j]->watch == lit) {
+                    if (filters) filters[kept] = filters[j];
                     w.entries[kept++] = w.entries[j];
+                }
+            }
             indexEntries -= w.count - kept;
             w.count = kept;
         }

@@ -91,10 +91,12 @@ void Solver::releaseClause(Clause*& clause) {
 
 // A variable can become pure only when one of its counts drops to zero, and
 // it can occur again only as a new variable; both queue it for the next
-// pure-literal pass, which then checks only the queued variables.
+// pure-literal pass, which then checks only the queued variables. Before the
+// first pass, which checks every position, there is nothing to note, and
+// loading skips reading the other sign's count.
 void Solver::addOccurrence(Literal lit, uint32_t length) {
     Variable v = var(lit);
-    if (posOccurrences.get(v) == 0 && negOccurrences.get(v) == 0) {
+    if ((pureScanned || skipValid) && posOccurrences.get(v) == 0 && negOccurrences.get(v) == 0) {
         skipValid = false;
         queuePureCheck(v);
     }

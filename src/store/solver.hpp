@@ -216,7 +216,6 @@ struct Solver {
     void recomputeSignatures();
     void linkClause(Clause* clause, Literal key);
     void unlinkClause(Clause* clause);
-    Clause* findSubsumer(Literal key, const Clause* c);
     bool storedSubsumer(const Clause* c, Literal key);
     uint32_t removeSubsumed(Literal key, const Clause* c);
     void deleteClause(Clause* d);
@@ -230,15 +229,32 @@ struct Solver {
     uint32_t occursCount(Literal lit) const {
         return literalIndex.get(var(lit)).occurs[lit < 0].count;
     }
-    void pushEntry(OccurrenceList& list, Clause* c);
+    static uint16_t* entryFilters(const OccurrenceList& list) {
+        return reinterpret_cast<uint16_t*>(list.entries + list.capacity);
+    }
+    // One of 16 bits per literal; a clause's filter covers its key too.
+    static uint16_t literalBit(Literal lit) {
+        return uint16_t(1u << ((uint32_t(lit) * 0x9E3779B1u) >> 28));
+    }
+    static uint16_t literalFilter(const Clause* c, Literal key) {
+        uint16_t filter = literalBit(key);
+        for (uint32_t i = 0; i < c->size; ++i)
+            filter |= literalBit(c->literals[i]);
+        return filter;
+    }
+    void pushEntry(OccurrenceList& list, Clause* c, uint16_t filter = 0);
     void indexClause(Clause* c);
     void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
     void literalLeft(Clause* c, Literal lit);
-    void rewatch(Clause* c);
+    void rewatch(Clause* c, uint16_t filter = 0);
     std::vector<Clause*> clausesHolding(Variable v);
     void compactOccurs(Literal lit);
     void maybeCollectGarbage();
     void collectGarbage();
+
+    // Subsumption checks of input clauses, store/input_subsumption.cpp.
+    bool inputSubsumer(const Clause* c, Literal key);
+    uint32_t removeInputSubsumed(Literal key, const Clause* c);
 
     // Reading and loading, qdimacs/reader.cpp and qdimacs/load.cpp.
     bool load(const std::string& path);

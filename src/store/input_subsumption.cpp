@@ -1,0 +1,72 @@
+// Subsumption checks of input clauses. They find the same clauses as the
+// checks made while solving, but they run while nothing has been strengthened
+// or reordered yet, so the literal filters kept beside the index entries are
+// exact for every listed clause: a candidate whose filter does not fit is
+// rejected without reading the clause, which is what keeps loading from
+// waiting on memory for each candidate. A signature, too, is exact here, so
+// the subset scan alone decides.
+
+#include "store/solver.hpp"
+
+namespace {
+
+// Every stored literal of d is among the first n literals of c; both sorted
+// by position, and no clause holds a variable twice.
+bool within(const Clause* d, const Clause* c, uint32_t n) {
+    if (d->size > n) return false;
+    uint32_t j = 0;
+    for (uint32_t i = 0; i < d->size; ++i) {
+        Literal x = d->literals[i];
+        while (j < n && c->literals[j] != x)
+            ++j;
+        if (j == n) return false;
+        ++j;
+    }
+    return true;
+}
+
+} // namespace
+
+// A subsumer is watched under one of its literals, all of which c holds.
+// Keyed on a stored literal of c, it can only hold the literals before it.
+bool Solver::inputSubsumer(const Clause* c, Literal key) {
+    uint16_t filter = literalFilter(c, key);
+    for (uint32_t i = 0; i <= c->size; ++i) {
+        Literal lit = i < c->size ? c->literals[i] : key;
+        const OccurrenceList& list = watchList(lit);
+        const uint16_t* filters = entryFilters(list);
+        for (uint32_t j = 0; j < list.count; ++j) {
+            if (filters[j] & ~filter) continue;
+            const Clause* d = list.entries[j];
+            if (d->key == 0 || d->watch != lit) continue;
+            uint32_t n = c->size;
+            if (d->key != key) {
+                n = 0;
+                while (n < c->size && c->literals[n] != d->key)
+                    ++n;
+                if (n == c->size) continue;
+            }
+            if (within(d, c, n)) return true;
+        }
+    }
+    return false;
+}
+
+uint32_t Solver::removeInputSubsumed(Literal key, const Clause* c) {
+    if (c->size == 0) return removeSubsumed(key, c);
+    Literal rarest = c->literals[0];
+    for (uint32_t i = 1; i < c->size; ++i)
+        if (occursCount(c->literals[i]) < occursCount(rarest)) rarest = c->literals[i];
+    uint16_t filter = literalFilter(c, key);
+    const OccurrenceList& list = occursList(rarest);
+    const uint16_t* filters = entryFilters(list);
+    uint32_t count = 0;
+    for (uint32_t j = 0; j < list.count; ++j) {
+        if (filter & ~filters[j]) continue;
+        Clause* d = list.entries[j];
+        if (d == c || d->key != key || !within(c, d, d->size)) continue;
+        deleteClause(d);
+        ++count;
+    }
+    return count;
+}
