@@ -58,6 +58,7 @@ bool isTwoLevel(const Remaining& formula, Solver& solver) {
 // gate recovery needs.
 struct HybridInput {
     bool twoLevel = false;
+    uint32_t lastUniversal = 0; // position, while reading
     refinement::TwoLevelFormula formula;
     std::vector<uint32_t> ids; // of the clauses
     int probe = -1;            // the answer of the run after propagation, -1 none
@@ -160,21 +161,29 @@ struct HandOver {
 
 } // namespace
 
+// While reading, the prefix is known by positions only; a clause with an
+// existential before the last universal ends the keeping.
 void Solver::keepInputClause(const Literal* literals, uint32_t count, uint32_t id) {
     if (!hybridInput) {
         hybridInput = std::make_shared<HybridInput>();
         // A budget set by hand is there to make small formulas reach the later engines.
-        bool twoLevel = hybridBudget == 0;
-        bool existentialSeen = false;
-        for (uint32_t p = 0; p < lastPosition && twoLevel; ++p) {
-            existentialSeen |= isExistential(order[p]);
-            twoLevel = isExistential(order[p]) || !existentialSeen;
-        }
-        hybridInput->twoLevel = twoLevel;
+        hybridInput->twoLevel = hybridBudget == 0;
+        for (Variable v = 1; v <= lastVar; ++v)
+            if (varFlags.get(v) != 0 && !isExistential(v))
+                hybridInput->lastUniversal = std::max(hybridInput->lastUniversal, position(v));
     }
-    if (!hybridInput->twoLevel) return;
-    hybridInput->formula.clauses.emplace_back(literals, literals + count);
-    hybridInput->ids.push_back(id);
+    HybridInput& input = *hybridInput;
+    if (!input.twoLevel) return;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (isExistential(var(literals[i])) && position(var(literals[i])) < input.lastUniversal) {
+            input.twoLevel = false;
+            input.formula.clauses = {};
+            input.ids = {};
+            return;
+        }
+    }
+    input.formula.clauses.emplace_back(literals, literals + count);
+    input.ids.push_back(id);
 }
 
 // Before propagation: refinement on the input as read.
