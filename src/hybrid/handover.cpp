@@ -167,10 +167,15 @@ void Solver::keepInputClause(const Literal* literals, uint32_t count, uint32_t i
     if (!hybridInput) {
         hybridInput = std::make_shared<HybridInput>();
         // A budget set by hand is there to make small formulas reach the later engines.
-        hybridInput->twoLevel = hybridBudget == 0;
-        for (Variable v = 1; v <= lastVar; ++v)
-            if (varFlags.get(v) != 0 && !isExistential(v))
-                hybridInput->lastUniversal = std::max(hybridInput->lastUniversal, position(v));
+        // Flags 0 may also be a universal at position 0; missing it only
+        // skips the early runs for an input whose sole universal it is.
+        bool universal = false;
+        for (Variable v = 1; v <= lastVar; ++v) {
+            if (varFlags.get(v) == 0 || isExistential(v)) continue;
+            universal = true;
+            hybridInput->lastUniversal = std::max(hybridInput->lastUniversal, position(v));
+        }
+        hybridInput->twoLevel = hybridBudget == 0 && universal;
     }
     HybridInput& input = *hybridInput;
     if (!input.twoLevel) return;
