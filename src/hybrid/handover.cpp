@@ -4,6 +4,14 @@
 // SAT solver when no universal is left, full expansion and then a SAT solver
 // when few are, two-level refinement for a forall-exists remainder. Any other
 // shape goes back to elimination without a budget.
+//
+// A forall-exists input is mostly a circuit in Tseitin form, whose gates
+// refinement recovers and elimination destroys, and each preparation of the
+// clauses suits some circuits and not others. So such an input first meets
+// refinement as read, then after propagation, each under a step limit that
+// keeps the loss small where elimination alone is quick; after the budget,
+// refinement without a limit works on the input as read unless certificates
+// must describe the remainder.
 
 #include "hybrid/refinement.hpp"
 #include "hybrid/remaining.hpp"
@@ -18,6 +26,45 @@ namespace {
 // bound; a budget set by hand scales it, so small formulas reach every engine.
 constexpr uint64_t expansionLiteralBound = uint64_t{1} << 26;
 constexpr uint64_t expansionPerBudget = 64;
+
+// Steps of the two early refinement runs. Where refinement succeeds on the
+// benchmark circuits it needs at most a few hundred steps in one of the two
+// preparations; a step costs about a millisecond on circuits where it fails.
+constexpr uint64_t inputSteps = 400;
+constexpr uint64_t propagatedSteps = 1000;
+
+refinement::TwoLevelFormula twoLevelOf(const Remaining& formula, Solver& solver) {
+    refinement::TwoLevelFormula twoLevel;
+    for (Variable x : formula.universals)
+        twoLevel.universals.push_back(int32_t(x));
+    for (Variable y : formula.existentials)
+        if (solver.occurrences(y) > 0) twoLevel.existentials.push_back(int32_t(y));
+    twoLevel.clauses = formula.clauses;
+    return twoLevel;
+}
+
+// Every occurring universal before every occurring existential.
+bool isTwoLevel(const Remaining& formula, Solver& solver) {
+    if (formula.universals.empty()) return false;
+    uint32_t last = solver.position(formula.universals.back());
+    for (Variable y : formula.existentials)
+        if (solver.occurrences(y) > 0 && solver.position(y) < last) return false;
+    return true;
+}
+
+} // namespace
+
+// The clauses as read, before load-time subsumption removes clauses that
+// gate recovery needs.
+struct HybridInput {
+    bool twoLevel = false;
+    uint32_t lastUniversal = 0; // position, while reading
+    refinement::TwoLevelFormula formula;
+    std::vector<uint32_t> ids; // of the clauses
+    int probe = -1;            // the answer of the run after propagation, -1 none
+};
+
+namespace {
 
 struct HandOver {
     Solver& solver;
@@ -65,23 +112,28 @@ struct HandOver {
         return satBackEnd(expanded);
     }
 
-    int refine(const Remaining& formula) {
+    // -1: the step limit ran out. The input as read replaces the remainder
+    // only where no certificate is written.
+    int refine(const Remaining& formula, uint64_t stepLimit = 0,
+               const refinement::TwoLevelFormula* input = nullptr) {
         refinement::TwoLevelFormula twoLevel;
-        for (Variable x : formula.universals)
-            twoLevel.universals.push_back(int32_t(x));
-        for (Variable y : formula.existentials)
-            if (solver.occurrences(y) > 0) twoLevel.existentials.push_back(int32_t(y));
-        twoLevel.clauses = formula.clauses;
+        if (!input) twoLevel = twoLevelOf(formula, solver);
         refinement::Options options;
         options.definedAnswers = true;
-        refinement::Result result = refinement::solveTwoLevel(twoLevel, options);
+        options.stepLimit = stepLimit;
+        refinement::Result result = refinement::solveTwoLevel(input ? *input : twoLevel, options);
         if (solver.showProgress)
             std::cout << "Refinement steps: " << result.steps
                       << ", answers: " << result.answers.size() << std::endl;
+        if (!result.decided) return -1;
         if (result.valid) {
             if (solver.certificates)
                 certifyAnswers(solver, formula, result.answers, result.definitions);
             return 1;
+        }
+        if (input && !solver.certificates) {
+            solver.consistent = false;
+            return 0;
         }
         // Under X*, the clauses it leaves open lose their universal literals.
         std::vector<int8_t> value(solver.lastVar + 1, 0);
@@ -108,19 +160,87 @@ struct HandOver {
 
 } // namespace
 
+// While reading, the prefix is known by positions only; a clause with an
+// existential before the last universal ends the keeping.
+void Solver::keepInputClause(const Literal* literals, uint32_t count, uint32_t id) {
+    if (!hybridInput) {
+        hybridInput = std::make_shared<HybridInput>();
+        // A budget set by hand is there to make small formulas reach the later engines.
+        // Flags 0 may also be a universal at position 0; missing it only
+        // skips the early runs for an input whose sole universal it is.
+        bool universal = false;
+        for (Variable v = 1; v <= lastVar; ++v) {
+            if (varFlags.get(v) == 0 || isExistential(v)) continue;
+            universal = true;
+            hybridInput->lastUniversal = std::max(hybridInput->lastUniversal, position(v));
+        }
+        hybridInput->twoLevel = hybridBudget == 0 && universal;
+    }
+    HybridInput& input = *hybridInput;
+    if (!input.twoLevel) return;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (isExistential(var(literals[i])) && position(var(literals[i])) < input.lastUniversal) {
+            input.twoLevel = false;
+            input.formula.clauses = {};
+            input.ids = {};
+            return;
+        }
+    }
+    input.formula.clauses.emplace_back(literals, literals + count);
+    input.ids.push_back(id);
+}
+
+// Before propagation: refinement on the input as read.
+int Solver::hybridFirst() {
+    if (!hybridInput || !hybridInput->twoLevel) {
+        hybridInput.reset();
+        return -1;
+    }
+    Remaining formula(*this);
+    if (!isTwoLevel(formula, *this)) {
+        hybridInput.reset();
+        return -1;
+    }
+    // The input's own clauses and ids stand in for the stored ones: each
+    // stored clause is one of them or follows from one.
+    formula.clauses = hybridInput->formula.clauses;
+    formula.ids = hybridInput->ids;
+    refinement::TwoLevelFormula& input = hybridInput->formula;
+    std::vector<uint8_t> occurs(lastVar + 1, 0);
+    for (const auto& c : input.clauses)
+        for (int32_t l : c)
+            occurs[var(l)] = 1;
+    for (uint32_t p = 0; p < lastPosition; ++p) {
+        Variable v = order[p];
+        if (!occurs[v]) continue;
+        (isExistential(v) ? input.existentials : input.universals).push_back(int32_t(v));
+    }
+    HandOver engine{*this};
+    engine.announce("refinement", formula);
+    int answer = engine.refine(formula, inputSteps, &input);
+    if (answer == 1 && certificates) writeConclusion(true);
+    return answer;
+}
+
 bool Solver::overBudget(Variable next) {
     // A formula whose full expansion is cheap goes to the SAT solver before
     // elimination lengthens its clauses. Without certificates only: a false
     // expansion cannot be certified, and elimination would then have lost
-    // its budget.
+    // its budget. A forall-exists input still whole meets refinement again.
     if (!hybridStarted) {
         hybridStarted = true;
+        Remaining formula(*this);
         if (!certificates) {
-            Remaining formula(*this);
             uint64_t bound =
                 hybridBudget != 0 ? expansionPerBudget * hybridBudget : expansionLiteralBound;
             if (!formula.universals.empty() && expandedLiteralCount(formula, *this) <= bound)
                 return true;
+        }
+        if (hybridInput && isTwoLevel(formula, *this)) {
+            HandOver engine{*this};
+            engine.announce("refinement", formula);
+            hybridInput->probe = engine.refine(formula, propagatedSteps);
+            if (hybridInput->probe >= 0) return true;
         }
     }
     uint64_t input = uint64_t{lastInputClauseId} + 1;
@@ -132,16 +252,17 @@ bool Solver::overBudget(Variable next) {
 
 int Solver::handOver() {
     hybridSettled = true;
+    if (hybridInput && hybridInput->probe >= 0) {
+        if (hybridInput->probe == 1 && certificates) writeConclusion(true);
+        return hybridInput->probe;
+    }
     HandOver engine{*this};
     Remaining formula(*this);
     int answer = -1;
     size_t universals = formula.universals.size();
-    uint32_t firstExistential = lastPosition;
-    for (Variable y : formula.existentials)
-        if (occurrences(y) > 0) firstExistential = std::min(firstExistential, position(y));
     uint64_t expansionBound =
         hybridBudget != 0 ? expansionPerBudget * hybridBudget : expansionLiteralBound;
-    bool twoLevel = universals > 0 && position(formula.universals.back()) < firstExistential;
+    bool twoLevel = isTwoLevel(formula, *this);
     if (universals == 0) {
         engine.announce("SAT back end", formula);
         answer = engine.satBackEnd(formula);
@@ -163,8 +284,9 @@ int Solver::handOver() {
         }
     }
     if (answer < 0 && twoLevel) {
-        engine.announce("refinement", formula);
-        answer = engine.refine(formula);
+        bool asRead = hybridInput && !certificates;
+        engine.announce(asRead ? "refinement of the input" : "refinement", formula);
+        answer = engine.refine(formula, 0, asRead ? &hybridInput->formula : nullptr);
     } else if (answer < 0) {
         engine.announce("elimination", formula);
     }

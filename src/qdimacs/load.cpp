@@ -58,6 +58,7 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
         merged[k++] = lit;
     }
     uint32_t full = k;
+    if (hybrid) keepInputClause(merged, full, nextClauseId);
     while (k > 0 && !isExistential(var(merged[k - 1])))
         --k;
     if (k == 0) {

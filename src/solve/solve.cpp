@@ -71,6 +71,10 @@ bool Solver::solve() {
 
 bool Solver::walkPrefix() {
     uint32_t pos = lastPosition;
+    if (hybrid) {
+        int decided = hybridFirst();
+        if (decided >= 0) return decided == 1;
+    }
     if (!propagate()) return false;
     if (dumpFormula) writeDump(0);
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,6 +98,8 @@ struct CertificateFile {
     void keepGate(uint32_t k, char kind, const Literal* operands, uint32_t count);
 };
 
+struct HybridInput; // hybrid/handover.cpp
+
 struct Solver {
     GrowArray<VarRecord> vars;               // per variable [1, lastVar]: the two key lists
     uint32_t clauseCount = 0;                // clauses linked in vars
@@ -164,6 +167,7 @@ struct Solver {
     uint64_t hybridBudget = 0;    // clause budget of the elimination phase, 0 automatic
     bool hybridStarted = false;   // the first budget check was made
     bool hybridSettled = false;   // the hand-over was made or declined
+    std::shared_ptr<HybridInput> hybridInput; // a forall-exists input, kept as read
     bool skipSubsumption = false; // copies enter without the subsumption walk
 
     Solver();
@@ -324,6 +328,8 @@ struct Solver {
     uint32_t writeResolutionSteps(GrowArray<ResolutionStep>& requiredSteps, uint32_t finalId);
 
     // Hybrid mode, hybrid/handover.cpp: 1 true, 0 false, -1 keep eliminating.
+    void keepInputClause(const Literal* literals, uint32_t count, uint32_t id);
+    int hybridFirst();
     bool overBudget(Variable next);
     int handOver();
 
