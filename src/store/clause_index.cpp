@@ -102,13 +102,43 @@ Clause* Solver::findSubsumer(Literal key, const Clause* c) {
 // innermost literal: key itself, or an existential stored literal of c, in
 // which case only the literals of c before it can be in the subsumer.
 bool Solver::storedSubsumer(const Clause* c, Literal key) {
+    // Most candidates hold a literal that c lacks. The literals of c are
+    // marked with their index, so such a candidate fails on its first foreign
+    // literal instead of a merge over c. Only a candidate whose literals all
+    // lie in the allowed part of c gets the exact test.
+    uint32_t n = c->size;
+    auto mark = [this](Literal lit) -> uint32_t& { return subsumeMark[lit < 0][var(lit)]; };
+    for (uint32_t i = n; i-- > 0;)
+        mark(c->literals[i]) = i + 1;
+    mark(key) = n + 1;
+    auto plausible = [&](const Clause* d) {
+        uint32_t limit = n;
+        if (d->key != key) {
+            limit = mark(d->key);
+            if (limit == 0 || limit > n) return false;
+            --limit;
+        }
+        if (d->size > limit) return false;
+        for (uint32_t i = 0; i < d->size; ++i) {
+            uint32_t m = mark(d->literals[i]);
+            if (m == 0 || m > limit) return false;
+        }
+        return true;
+    };
     auto covers = [&](const Clause* d) {
+        if (!plausible(d)) return false;
         if (d->key == key) return subsumesFirst(d, c, c->size);
         if (!(c->signature & signatureBit(var(d->key)))) return false;
         for (uint32_t i = 0; i < c->size; ++i)
             if (c->literals[i] == d->key)
                 return isExistential(var(d->key)) && subsumesFirst(d, c, i);
         return false;
+    };
+    auto finish = [&](bool found) {
+        for (uint32_t i = 0; i < n; ++i)
+            mark(c->literals[i]) = 0;
+        mark(key) = 0;
+        return found;
     };
     // A clause that subsumed one resolvent tends to subsume its siblings, so a
     // hit moves to the front of its list and the fronts are tried first.
@@ -120,17 +150,23 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
             Clause* d = list.entries[j];
             if (d->key != 0 && d->watch == lit && covers(d)) {
                 std::swap(list.entries[0], list.entries[j]);
-                return true;
+                return finish(true);
             }
         }
     }
+    // The candidates are scattered over the heap; fetching a few ahead keeps
+    // several misses in flight.
+    constexpr uint32_t ahead = 8;
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : key;
         OccurrenceList& list = watchList(lit);
+        for (uint32_t j = 0; j < ahead && j < list.count; ++j)
+            __builtin_prefetch(list.entries[j]);
         uint32_t kept = 0;
         uint32_t j = 0;
         bool hit = false;
         while (j < list.count && !hit) {
+            if (j + ahead < list.count) __builtin_prefetch(list.entries[j + ahead]);
             Clause* d = list.entries[j++];
             if (d->key == 0 || d->watch != lit) continue;
             list.entries[kept++] = d;
@@ -146,10 +182,10 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         }
         if (hit) {
             std::swap(list.entries[0], list.entries[found]);
-            return true;
+            return finish(true);
         }
     }
-    return false;
+    return finish(false);
 }
 
 uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
