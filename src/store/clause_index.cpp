@@ -11,6 +11,7 @@
 #include "store/solver.hpp"
 
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 #include <cstdio>
 
@@ -28,6 +29,10 @@ bool subset(const Clause* small, const Clause* large, uint32_t n) {
     }
     return true;
 }
+
+// The clauses of an index list are scattered over the heap; fetching a few
+// ahead of a scan keeps several misses in flight.
+constexpr uint32_t prefetchAhead = 16;
 
 bool sameLiterals(const Clause* a, const Clause* b) {
     for (uint32_t i = 0; i < a->size; ++i)
@@ -134,14 +139,25 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
                 return isExistential(var(d->key)) && subsumesFirst(d, c, i);
         return false;
     };
+    auto remember = [&](Clause* d) {
+        for (Clause* r : recentSubsumers)
+            if (r == d) return;
+        recentSubsumers[recentNext] = d;
+        recentNext = (recentNext + 1) % std::size(recentSubsumers);
+    };
     auto finish = [&](bool found) {
         for (uint32_t i = 0; i < n; ++i)
             mark(c->literals[i]) = 0;
         mark(key) = 0;
         return found;
     };
-    // A clause that subsumed one resolvent tends to subsume its siblings, so a
-    // hit moves to the front of its list and the fronts are tried first.
+    // A clause that subsumed one resolvent tends to subsume its siblings, so
+    // the last few subsumers are tried first, and a hit also moves to the
+    // front of its watch list, where the next pass looks before any full scan.
+    // Any stored clause that covers c would be met by the scans, so trying
+    // some of them early changes nothing but the time.
+    for (Clause* d : recentSubsumers)
+        if (d && d->key != 0 && covers(d)) return finish(true);
     constexpr uint32_t fronts = 2;
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : key;
@@ -150,23 +166,21 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
             Clause* d = list.entries[j];
             if (d->key != 0 && d->watch == lit && covers(d)) {
                 std::swap(list.entries[0], list.entries[j]);
+                remember(d);
                 return finish(true);
             }
         }
     }
-    // The candidates are scattered over the heap; fetching a few ahead keeps
-    // several misses in flight.
-    constexpr uint32_t ahead = 8;
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : key;
         OccurrenceList& list = watchList(lit);
-        for (uint32_t j = 0; j < ahead && j < list.count; ++j)
+        for (uint32_t j = 0; j < prefetchAhead && j < list.count; ++j)
             __builtin_prefetch(list.entries[j]);
         uint32_t kept = 0;
         uint32_t j = 0;
         bool hit = false;
         while (j < list.count && !hit) {
-            if (j + ahead < list.count) __builtin_prefetch(list.entries[j + ahead]);
+            if (j + prefetchAhead < list.count) __builtin_prefetch(list.entries[j + prefetchAhead]);
             Clause* d = list.entries[j++];
             if (d->key == 0 || d->watch != lit) continue;
             list.entries[kept++] = d;
@@ -182,6 +196,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         }
         if (hit) {
             std::swap(list.entries[0], list.entries[found]);
+            remember(list.entries[0]);
             return finish(true);
         }
     }
@@ -209,6 +224,7 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
     // second entry of a deleted clause, fails the key test.
     OccurrenceList& list = occursList(rarest);
     for (uint32_t j = 0; j < list.count; ++j) {
+        if (j + prefetchAhead < list.count) __builtin_prefetch(list.entries[j + prefetchAhead]);
         Clause* d = list.entries[j];
         if (d == c || d->key != key) continue;
         bool subsumed = false;
