@@ -11,6 +11,7 @@
 #include "store/solver.hpp"
 
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 #include <cstdio>
 
@@ -28,6 +29,10 @@ bool subset(const Clause* small, const Clause* large, uint32_t n) {
     }
     return true;
 }
+
+// The clauses of an index list are scattered over the heap; fetching a few
+// ahead of a scan keeps several misses in flight.
+constexpr uint32_t prefetchAhead = 16;
 
 bool sameLiterals(const Clause* a, const Clause* b) {
     for (uint32_t i = 0; i < a->size; ++i)
@@ -87,7 +92,31 @@ void Solver::unlinkClause(Clause* clause) {
 // innermost literal: key itself, or an existential stored literal of c, in
 // which case only the literals of c before it can be in the subsumer.
 bool Solver::storedSubsumer(const Clause* c, Literal key) {
+    // Most candidates hold a literal that c lacks. The literals of c are
+    // marked with their index, so such a candidate fails on its first foreign
+    // literal instead of a merge over c. Only a candidate whose literals all
+    // lie in the allowed part of c gets the exact test.
+    uint32_t n = c->size;
+    auto mark = [this](Literal lit) -> uint32_t& { return subsumeMark[lit < 0][var(lit)]; };
+    for (uint32_t i = n; i-- > 0;)
+        mark(c->literals[i]) = i + 1;
+    mark(key) = n + 1;
+    auto plausible = [&](const Clause* d) {
+        uint32_t limit = n;
+        if (d->key != key) {
+            limit = mark(d->key);
+            if (limit == 0 || limit > n) return false;
+            --limit;
+        }
+        if (d->size > limit) return false;
+        for (uint32_t i = 0; i < d->size; ++i) {
+            uint32_t m = mark(d->literals[i]);
+            if (m == 0 || m > limit) return false;
+        }
+        return true;
+    };
     auto covers = [&](const Clause* d) {
+        if (!plausible(d)) return false;
         if (d->key == key) return subsumesFirst(d, c, c->size);
         if (!(c->signature & signatureBit(var(d->key)))) return false;
         for (uint32_t i = 0; i < c->size; ++i)
@@ -95,8 +124,25 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
                 return isExistential(var(d->key)) && subsumesFirst(d, c, i);
         return false;
     };
-    // A clause that subsumed one resolvent tends to subsume its siblings, so a
-    // hit moves to the front of its list and the fronts are tried first.
+    auto remember = [&](Clause* d) {
+        for (Clause* r : recentSubsumers)
+            if (r == d) return;
+        recentSubsumers[recentNext] = d;
+        recentNext = (recentNext + 1) % std::size(recentSubsumers);
+    };
+    auto finish = [&](bool found) {
+        for (uint32_t i = 0; i < n; ++i)
+            mark(c->literals[i]) = 0;
+        mark(key) = 0;
+        return found;
+    };
+    // A clause that subsumed one resolvent tends to subsume its siblings, so
+    // the last few subsumers are tried first, and a hit also moves to the
+    // front of its watch list, where the next pass looks before any full scan.
+    // Any stored clause that covers c would be met by the scans, so trying
+    // some of them early changes nothing but the time.
+    for (Clause* d : recentSubsumers)
+        if (d && d->key != 0 && covers(d)) return finish(true);
     constexpr uint32_t fronts = 2;
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : key;
@@ -105,17 +151,21 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
             Clause* d = list.entries[j];
             if (d->key != 0 && d->watch == lit && covers(d)) {
                 std::swap(list.entries[0], list.entries[j]);
-                return true;
+                remember(d);
+                return finish(true);
             }
         }
     }
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : key;
         OccurrenceList& list = watchList(lit);
+        for (uint32_t j = 0; j < prefetchAhead && j < list.count; ++j)
+            __builtin_prefetch(list.entries[j]);
         uint32_t kept = 0;
         uint32_t j = 0;
         bool hit = false;
         while (j < list.count && !hit) {
+            if (j + prefetchAhead < list.count) __builtin_prefetch(list.entries[j + prefetchAhead]);
             Clause* d = list.entries[j++];
             if (d->key == 0 || d->watch != lit) continue;
             list.entries[kept++] = d;
@@ -131,10 +181,11 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         }
         if (hit) {
             std::swap(list.entries[0], list.entries[found]);
-            return true;
+            remember(list.entries[0]);
+            return finish(true);
         }
     }
-    return false;
+    return finish(false);
 }
 
 uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
@@ -158,6 +209,7 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
     // second entry of a deleted clause, fails the key test.
     OccurrenceList& list = occursList(rarest);
     for (uint32_t j = 0; j < list.count; ++j) {
+        if (j + prefetchAhead < list.count) __builtin_prefetch(list.entries[j + prefetchAhead]);
         Clause* d = list.entries[j];
         if (d == c || d->key != key) continue;
         bool subsumed = false;

@@ -144,6 +144,8 @@ void Solver::collectGarbage() {
             w.count = kept;
         }
     }
+    for (Clause*& c : recentSubsumers)
+        c = nullptr;
     for (Clause*& c : retired)
         releaseClause(c);
     retired.clear();

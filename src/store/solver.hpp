@@ -120,6 +120,9 @@ struct Solver {
     uint64_t indexEntries = 0;               // entries held by all index lists
     uint64_t staleEntries = 0;               // of those, about how many are stale
     uint32_t linkStamp = 0;                  // stamp of the last linked clause
+    GrowArray<uint32_t> subsumeMark[2];      // [0] +v, [1] -v: 1 + index in the clause looked up
+    Clause* recentSubsumers[32] = {};        // last subsumers found; cleared by collectGarbage
+    uint32_t recentNext = 0;                 // slot of recentSubsumers replaced next
     GrowArray<uint8_t> pureQueued;           // per variable: waits in pureWaiting
     std::vector<Variable> pureWaiting;       // may have become pure since last checked
     bool pureScanned = false;                // every position had its first check
