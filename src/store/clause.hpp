@@ -32,3 +32,16 @@ struct Clause {
 inline size_t clauseBytes(uint32_t n) {
     return offsetof(Clause, literals) + size_t{n} * sizeof(Literal);
 }
+
+// Every literal of small occurs among the first n literals of large; both are
+// sorted by position and hold no variable twice.
+inline bool literalsWithin(const Clause* small, const Clause* large, uint32_t n) {
+    if (small->size > n) return false;
+    uint32_t j = 0;
+    for (uint32_t i = 0; i < small->size; ++i, ++j) {
+        while (j < n && large->literals[j] != small->literals[i])
+            ++j;
+        if (j == n) return false;
+    }
+    return true;
+}

@@ -17,19 +17,6 @@
 
 namespace {
 
-// Every literal of small occurs among the first n literals of large; both
-// are sorted by position.
-bool subset(const Clause* small, const Clause* large, uint32_t n) {
-    uint32_t j = 0;
-    for (uint32_t i = 0; i < small->size; ++i) {
-        Literal d = small->literals[i];
-        while (j < n && large->literals[j] != d)
-            ++j;
-        if (j == n) return false;
-    }
-    return true;
-}
-
 // The clauses of an index list are scattered over the heap; fetching a few
 // ahead of a scan keeps several misses in flight.
 constexpr uint32_t prefetchAhead = 16;
@@ -46,7 +33,7 @@ bool subsumesFirst(const Clause* d, const Clause* c, uint32_t n) {
     if (d->size == n) return sameLiterals(d, c);
     if (d->size > n) return false;
     if (d->size == 0) return true;
-    return (d->signature & ~c->signature) == 0 && subset(d, c, n);
+    return (d->signature & ~c->signature) == 0 && literalsWithin(d, c, n);
 }
 
 } // namespace
@@ -216,7 +203,7 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
         if (d->size == n)
             subsumed = sameLiterals(d, c);
         else if (d->size > n)
-            subsumed = (c->signature & ~d->signature) == 0 && subset(c, d, d->size);
+            subsumed = (c->signature & ~d->signature) == 0 && literalsWithin(c, d, d->size);
         if (subsumed) {
             deleteClause(d);
             ++count;

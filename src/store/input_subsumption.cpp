@@ -8,25 +8,6 @@
 
 #include "store/solver.hpp"
 
-namespace {
-
-// Every stored literal of d is among the first n literals of c; both sorted
-// by position, and no clause holds a variable twice.
-bool within(const Clause* d, const Clause* c, uint32_t n) {
-    if (d->size > n) return false;
-    uint32_t j = 0;
-    for (uint32_t i = 0; i < d->size; ++i) {
-        Literal x = d->literals[i];
-        while (j < n && c->literals[j] != x)
-            ++j;
-        if (j == n) return false;
-        ++j;
-    }
-    return true;
-}
-
-} // namespace
-
 // A subsumer is watched under one of its literals, all of which c holds.
 // Keyed on a stored literal of c, it can only hold the literals before it.
 bool Solver::inputSubsumer(const Clause* c, Literal key) {
@@ -46,7 +27,7 @@ bool Solver::inputSubsumer(const Clause* c, Literal key) {
                     ++n;
                 if (n == c->size) continue;
             }
-            if (within(d, c, n)) return true;
+            if (literalsWithin(d, c, n)) return true;
         }
     }
     return false;
@@ -64,7 +45,7 @@ uint32_t Solver::removeInputSubsumed(Literal key, const Clause* c) {
     for (uint32_t j = 0; j < list.count; ++j) {
         if (filter & ~filters[j]) continue;
         Clause* d = list.entries[j];
-        if (d == c || d->key != key || !within(c, d, d->size)) continue;
+        if (d == c || d->key != key || !literalsWithin(c, d, d->size)) continue;
         deleteClause(d);
         ++count;
     }
