@@ -18,7 +18,7 @@
 # "@" anywhere in a command or file name stands for NAME.qdimacs.
 
 set -u
-table=$1 karvona_binary=$2 checker_binary=$3 scratch=$4
+table=$1 karvona_binary=$(realpath "$2") checker_binary=$(realpath "$3") scratch=$4
 shift 4
 limit=("$@")
 [ ${#limit[@]} -gt 0 ] && limit[0]=$(command -v "${limit[0]}")
