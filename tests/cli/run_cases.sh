@@ -11,7 +11,8 @@
 #   > TEXT                     a line of the expected output (%b as above)
 #   >> CASE                    the expected output of an earlier case
 #   >banner V Q O C H B        the -s banner: last variable, quantified
-#                              variables, clauses read and kept, heuristic, buckets
+#                              variables, clauses read and kept, heuristic (_ for
+#                              a space), buckets
 #   = FILE TEXT                a line of FILE as the run leaves it (%b)
 #   $ COMMAND                  set-up before the run;  ! COMMAND  a check after it
 #   only FILE...               the directory holds exactly these files
