@@ -25,7 +25,6 @@ const char usage[] =
     "  --options TEXT        run this option set instead of the built-in list; repeatable;\n"
     "                        @order stands for a generated -O order\n"
     "  --certified           add -c to every option set: each run writes a certificate\n"
-    "  --shrink              minimise every failing formula\n"
     "  --benchmarks DIR      run every instance of DIR/manifest.tsv instead (first\n"
     "                        --options set, default none)\n"
     "  --jobs N              parallel karvona runs in benchmark mode (default 1)\n"
@@ -73,8 +72,6 @@ int main(int argc, char** argv) {
             optionSets.push_back(argv[++i]);
         } else if (arg == "--certified") {
             certified = true;
-        } else if (arg == "--shrink") {
-            settings.shrink = true;
         } else if (arg == "--benchmarks" && value()) {
             settings.benchmarkDirectory = argv[++i];
         } else if (arg == "--jobs" && value()) {

@@ -49,7 +49,6 @@ struct DiffSettings {
     unsigned cpuLimit = 10;    // seconds per karvona run
     unsigned memoryLimit = 0;  // megabytes per karvona run, 0: none
     unsigned maxFailures = 10; // stop after this many
-    bool shrink = false;       // minimise each failing formula
     std::vector<std::string> optionSets = defaultOptionSets;
     std::string benchmarkDirectory; // benchmark mode when set
     unsigned jobs = 1;              // parallel karvona runs in benchmark mode
@@ -92,8 +91,3 @@ bool runDepqbf(const DiffSettings& settings, const std::string& path, bool& answ
 
 int runFuzzing(const DiffSettings& settings);
 int runBenchmarks(const DiffSettings& settings);
-
-// Minimises a formula that makes karvona fail with these options; prints
-// the result. The oracle is brute force when it can decide, else depqbf.
-void shrinkFailure(const DiffSettings& settings, Formula formula, const std::string& optionSet,
-                   std::vector<int32_t> order);

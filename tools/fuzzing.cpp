@@ -124,7 +124,6 @@ class Fuzzer {
                   << (settings.large ? " --large" : "")
                   << (settings.shape != "any" ? " --shape " + settings.shape : "") << " --seeds "
                   << seed << " 1 --options '" << optionSet << "'" << std::endl;
-        if (settings.shrink) shrinkFailure(settings, formula, optionSet, order);
         return false;
     }
 
