@@ -16,6 +16,7 @@
 #include "hybrid/refinement.hpp"
 #include "hybrid/remaining.hpp"
 #include "hybrid/sat_backend.hpp"
+#include "levels/levels.hpp"
 
 #include <algorithm>
 #include <iostream>
@@ -50,6 +51,25 @@ bool isTwoLevel(const Remaining& formula, Solver& solver) {
     for (Variable y : formula.existentials)
         if (solver.occurrences(y) > 0 && solver.position(y) < last) return false;
     return true;
+}
+
+// The remainder's prefix as blocks, outermost first.
+levels::Formula levelsOf(const Remaining& formula, Solver& solver) {
+    std::vector<std::pair<uint32_t, Variable>> prefix;
+    for (Variable x : formula.universals)
+        prefix.emplace_back(solver.position(x), x);
+    for (Variable y : formula.existentials)
+        if (solver.occurrences(y) > 0) prefix.emplace_back(solver.position(y), y);
+    std::sort(prefix.begin(), prefix.end());
+    levels::Formula blocks;
+    for (auto [p, v] : prefix) {
+        bool universal = !solver.isExistential(v);
+        if (blocks.blocks.empty() || blocks.blocks.back().universal != universal)
+            blocks.blocks.push_back({universal, {}});
+        blocks.blocks.back().variables.push_back(int32_t(v));
+    }
+    blocks.clauses = formula.clauses;
+    return blocks;
 }
 
 } // namespace
@@ -110,6 +130,17 @@ struct HandOver {
         if (!expanded.universals.empty()) return -1;
         announce("SAT back end", expanded);
         return satBackEnd(expanded);
+    }
+
+    // Any prefix; no certificate comes of it.
+    int abstraction(const Remaining& formula) {
+        levels::Result result = levels::solve(levelsOf(formula, solver));
+        if (solver.showProgress)
+            std::cout << "Abstraction steps: " << result.steps
+                      << ", refinements: " << result.refinements
+                      << ", levels: " << result.levelCount << std::endl;
+        if (result.answer == 0) solver.consistent = false;
+        return result.answer;
     }
 
     // -1: the step limit ran out. The input as read replaces the remainder
@@ -287,6 +318,9 @@ int Solver::handOver() {
         bool asRead = hybridInput && !certificates;
         engine.announce(asRead ? "refinement of the input" : "refinement", formula);
         answer = engine.refine(formula, 0, asRead ? &hybridInput->formula : nullptr);
+    } else if (answer < 0 && !certificates) {
+        engine.announce("clausal abstraction", formula);
+        answer = engine.abstraction(formula);
     } else if (answer < 0) {
         engine.announce("elimination", formula);
     }
