@@ -33,6 +33,8 @@ constexpr uint64_t expansionPerBudget = 64;
 // preparations; a step costs about a millisecond on circuits where it fails.
 constexpr uint64_t inputSteps = 400;
 constexpr uint64_t propagatedSteps = 1000;
+// SAT calls of the early clausal abstraction run on other prefixes.
+constexpr uint64_t abstractionSteps = 2000;
 
 refinement::TwoLevelFormula twoLevelOf(const Remaining& formula, Solver& solver) {
     refinement::TwoLevelFormula twoLevel;
@@ -133,8 +135,10 @@ struct HandOver {
     }
 
     // Any prefix; no certificate comes of it.
-    int abstraction(const Remaining& formula) {
-        levels::Result result = levels::solve(levelsOf(formula, solver));
+    int abstraction(const Remaining& formula, uint64_t stepLimit = 0) {
+        levels::Options options;
+        options.stepLimit = stepLimit;
+        levels::Result result = levels::solve(levelsOf(formula, solver), options);
         if (solver.showProgress)
             std::cout << "Abstraction steps: " << result.steps
                       << ", refinements: " << result.refinements
@@ -272,6 +276,16 @@ bool Solver::overBudget(Variable next) {
             engine.announce("refinement", formula);
             hybridInput->probe = engine.refine(formula, propagatedSteps);
             if (hybridInput->probe >= 0) return true;
+        } else if (!certificates && !formula.universals.empty()) {
+            // Elimination lengthens the clauses the abstraction learns from.
+            HandOver engine{*this};
+            engine.announce("clausal abstraction", formula);
+            int answer = engine.abstraction(formula, abstractionSteps);
+            if (answer >= 0) {
+                hybridInput = std::make_shared<HybridInput>();
+                hybridInput->probe = answer;
+                return true;
+            }
         }
     }
     uint64_t input = uint64_t{lastInputClauseId} + 1;
@@ -315,7 +329,7 @@ int Solver::handOver() {
         }
     }
     if (answer < 0 && twoLevel) {
-        bool asRead = hybridInput && !certificates;
+        bool asRead = hybridInput && hybridInput->twoLevel && !certificates;
         engine.announce(asRead ? "refinement of the input" : "refinement", formula);
         answer = engine.refine(formula, 0, asRead ? &hybridInput->formula : nullptr);
     } else if (answer < 0 && !certificates) {
