@@ -338,8 +338,15 @@ struct Engine {
                 if (levelOfLiteral(l) == i) level.sat->add(l > 0 ? local[l] : -local[-l]);
             level.sat->add(0);
         }
-        for (Level& level : levels)
+        // First moves: a universal falsifies, an existential satisfies, the
+        // more frequent of its two literals.
+        for (Level& level : levels) {
             level.sat->reserve(level.nextLocal);
+            for (int32_t v : level.variables) {
+                bool positive = occurrences[index(v)].size() >= occurrences[index(-v)].size();
+                level.sat->phase(positive != level.universal ? local[v] : -local[v]);
+            }
+        }
         return true;
     }
 };
