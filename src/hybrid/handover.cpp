@@ -2,8 +2,9 @@
 // stays small and hopeless once it grows, so elimination runs under a clause
 // budget; past it, the remainder goes to the engine that suits its prefix: a
 // SAT solver when no universal is left, full expansion and then a SAT solver
-// when few are, two-level refinement for a forall-exists remainder. Any other
-// shape goes back to elimination without a budget.
+// when few are, two-level refinement for a forall-exists remainder, clausal
+// abstraction for any other prefix. With certificates, which the abstraction
+// does not give, other shapes go back to elimination without a budget.
 //
 // A forall-exists input is mostly a circuit in Tseitin form, whose gates
 // refinement recovers and elimination destroys, and each preparation of the
@@ -11,7 +12,8 @@
 // refinement as read, then after propagation, each under a step limit that
 // keeps the loss small where elimination alone is quick; after the budget,
 // refinement without a limit works on the input as read unless certificates
-// must describe the remainder.
+// must describe the remainder. Other prefixes meet the abstraction once after
+// propagation, under a step limit, for the same reason.
 
 #include "hybrid/refinement.hpp"
 #include "hybrid/remaining.hpp"
@@ -261,7 +263,8 @@ bool Solver::overBudget(Variable next) {
     // A formula whose full expansion is cheap goes to the SAT solver before
     // elimination lengthens its clauses. Without certificates only: a false
     // expansion cannot be certified, and elimination would then have lost
-    // its budget. A forall-exists input still whole meets refinement again.
+    // its budget. A forall-exists input still whole meets refinement again;
+    // other prefixes meet the abstraction.
     if (!hybridStarted) {
         hybridStarted = true;
         Remaining formula(*this);
@@ -276,7 +279,7 @@ bool Solver::overBudget(Variable next) {
             engine.announce("refinement", formula);
             hybridInput->probe = engine.refine(formula, propagatedSteps);
             if (hybridInput->probe >= 0) return true;
-        } else if (!certificates && !formula.universals.empty()) {
+        } else if (!certificates && !formula.universals.empty() && !isTwoLevel(formula, *this)) {
             // Elimination lengthens the clauses the abstraction learns from.
             HandOver engine{*this};
             engine.announce("clausal abstraction", formula);
