@@ -105,6 +105,19 @@ class Builder {
         if (settings.shape == Shape::forallExists) {
             uint32_t universalCount = n < 2 ? n : random.between(n / 3, n - n / 4 - 1);
             blocks = {{true, universalCount}, {false, n - universalCount}};
+        } else if (settings.shape == Shape::manyLevels) {
+            uint32_t count = std::min(random.between(3, 6), std::max(1u, n / 2));
+            bool universal = count % 2 == 0;
+            uint32_t left = n;
+            for (uint32_t b = 0; b < count; ++b, universal = !universal) {
+                uint32_t rest = count - b - 1; // blocks still to come
+                uint32_t low = universal ? 2 : 1;
+                uint32_t size =
+                    rest == 0 ? left : random.between(low, std::max(low, left / (rest + 1) + 1));
+                size = std::min(size, left - std::min(left, rest));
+                blocks.push_back({universal, size});
+                left -= size;
+            }
         } else {
             uint32_t universalCount = std::min(n, random.between(1, 3));
             uint32_t outer = random.between(0, (n - universalCount) / 4);
@@ -320,6 +333,8 @@ bool parseShape(const std::string& name, Shape& shape) {
         shape = Shape::forallExists;
     else if (name == "few-universals")
         shape = Shape::fewUniversals;
+    else if (name == "many-levels")
+        shape = Shape::manyLevels;
     else
         return false;
     return true;

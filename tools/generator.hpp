@@ -13,8 +13,10 @@
 // Prefix shapes beyond the random alternation: one universal block outermost
 // and one existential block inside it (half of them with Tseitin gates over
 // the universals), or a few universals between two existential blocks (the
-// inner one wide).
-enum class Shape { any, forallExists, fewUniversals };
+// inner one wide), or three to six alternating blocks with the innermost
+// existential and at least two universals per universal block, which
+// neither expansion nor two-level refinement takes.
+enum class Shape { any, forallExists, fewUniversals, manyLevels };
 
 struct GeneratorSettings {
     uint32_t minVariables = 1; // variables that may occur in clauses
@@ -25,7 +27,7 @@ struct GeneratorSettings {
     Shape shape = Shape::any;
 };
 
-// "forall-exists", "few-universals" or "any"; false for an unknown name.
+// "forall-exists", "few-universals", "many-levels" or "any"; false for an unknown name.
 bool parseShape(const std::string& name, Shape& shape);
 
 GeneratorSettings tinySettings();  // at most 12 variables: brute force decides them

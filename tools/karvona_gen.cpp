@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     if (!seedGiven || settings.minVariables < 1 || settings.minVariables > settings.maxVariables ||
         (twoBlock && (twoBlockSize.universals < 2 || twoBlockSize.existentials < 3))) {
         std::cout << "usage: karvona-gen SEED [--large] [--vars MIN MAX]\n"
-                     "                   [--shape forall-exists|few-universals] [--depqbf]\n"
+                     "                   [--shape forall-exists|few-universals|many-levels] [--depqbf]\n"
                      "       karvona-gen SEED --two-block UNIVERSALS EXISTENTIALS CLAUSES\n"
                      "Prints the formula of SEED. --large: 20-40 variables (default 1-12).\n"
                      "--depqbf: plain layout without empty clauses, which depqbf would\n"

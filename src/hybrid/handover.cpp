@@ -2,8 +2,9 @@
 // stays small and hopeless once it grows, so elimination runs under a clause
 // budget; past it, the remainder goes to the engine that suits its prefix: a
 // SAT solver when no universal is left, full expansion and then a SAT solver
-// when few are, two-level refinement for a forall-exists remainder. Any other
-// shape goes back to elimination without a budget.
+// when few are, two-level refinement for a forall-exists remainder, clausal
+// abstraction for any other prefix. With certificates, which the abstraction
+// does not give, other shapes go back to elimination without a budget.
 //
 // A forall-exists input is mostly a circuit in Tseitin form, whose gates
 // refinement recovers and elimination destroys, and each preparation of the
@@ -11,11 +12,13 @@
 // refinement as read, then after propagation, each under a step limit that
 // keeps the loss small where elimination alone is quick; after the budget,
 // refinement without a limit works on the input as read unless certificates
-// must describe the remainder.
+// must describe the remainder. Other prefixes meet the abstraction once after
+// propagation, under a step limit, for the same reason.
 
 #include "hybrid/refinement.hpp"
 #include "hybrid/remaining.hpp"
 #include "hybrid/sat_backend.hpp"
+#include "levels/levels.hpp"
 
 #include <algorithm>
 #include <iostream>
@@ -32,6 +35,8 @@ constexpr uint64_t expansionPerBudget = 64;
 // preparations; a step costs about a millisecond on circuits where it fails.
 constexpr uint64_t inputSteps = 400;
 constexpr uint64_t propagatedSteps = 1000;
+// SAT calls of the early clausal abstraction run on other prefixes.
+constexpr uint64_t abstractionSteps = 2000;
 
 refinement::TwoLevelFormula twoLevelOf(const Remaining& formula, Solver& solver) {
     refinement::TwoLevelFormula twoLevel;
@@ -50,6 +55,25 @@ bool isTwoLevel(const Remaining& formula, Solver& solver) {
     for (Variable y : formula.existentials)
         if (solver.occurrences(y) > 0 && solver.position(y) < last) return false;
     return true;
+}
+
+// The remainder's prefix as blocks, outermost first.
+levels::Formula levelsOf(const Remaining& formula, Solver& solver) {
+    std::vector<std::pair<uint32_t, Variable>> prefix;
+    for (Variable x : formula.universals)
+        prefix.emplace_back(solver.position(x), x);
+    for (Variable y : formula.existentials)
+        if (solver.occurrences(y) > 0) prefix.emplace_back(solver.position(y), y);
+    std::sort(prefix.begin(), prefix.end());
+    levels::Formula blocks;
+    for (auto [p, v] : prefix) {
+        bool universal = !solver.isExistential(v);
+        if (blocks.blocks.empty() || blocks.blocks.back().universal != universal)
+            blocks.blocks.push_back({universal, {}});
+        blocks.blocks.back().variables.push_back(int32_t(v));
+    }
+    blocks.clauses = formula.clauses;
+    return blocks;
 }
 
 } // namespace
@@ -110,6 +134,19 @@ struct HandOver {
         if (!expanded.universals.empty()) return -1;
         announce("SAT back end", expanded);
         return satBackEnd(expanded);
+    }
+
+    // Any prefix; no certificate comes of it.
+    int abstraction(const Remaining& formula, uint64_t stepLimit = 0) {
+        levels::Options options;
+        options.stepLimit = stepLimit;
+        levels::Result result = levels::solve(levelsOf(formula, solver), options);
+        if (solver.showProgress)
+            std::cout << "Abstraction steps: " << result.steps
+                      << ", refinements: " << result.refinements
+                      << ", levels: " << result.levelCount << std::endl;
+        if (result.answer == 0) solver.consistent = false;
+        return result.answer;
     }
 
     // -1: the step limit ran out. The input as read replaces the remainder
@@ -226,7 +263,8 @@ bool Solver::overBudget(Variable next) {
     // A formula whose full expansion is cheap goes to the SAT solver before
     // elimination lengthens its clauses. Without certificates only: a false
     // expansion cannot be certified, and elimination would then have lost
-    // its budget. A forall-exists input still whole meets refinement again.
+    // its budget. A forall-exists input still whole meets refinement again;
+    // other prefixes meet the abstraction.
     if (!hybridStarted) {
         hybridStarted = true;
         Remaining formula(*this);
@@ -241,6 +279,16 @@ bool Solver::overBudget(Variable next) {
             engine.announce("refinement", formula);
             hybridInput->probe = engine.refine(formula, propagatedSteps);
             if (hybridInput->probe >= 0) return true;
+        } else if (!certificates && !formula.universals.empty() && !isTwoLevel(formula, *this)) {
+            // Elimination lengthens the clauses the abstraction learns from.
+            HandOver engine{*this};
+            engine.announce("clausal abstraction", formula);
+            int answer = engine.abstraction(formula, abstractionSteps);
+            if (answer >= 0) {
+                hybridInput = std::make_shared<HybridInput>();
+                hybridInput->probe = answer;
+                return true;
+            }
         }
     }
     uint64_t input = uint64_t{lastInputClauseId} + 1;
@@ -284,9 +332,12 @@ int Solver::handOver() {
         }
     }
     if (answer < 0 && twoLevel) {
-        bool asRead = hybridInput && !certificates;
+        bool asRead = hybridInput && hybridInput->twoLevel && !certificates;
         engine.announce(asRead ? "refinement of the input" : "refinement", formula);
         answer = engine.refine(formula, 0, asRead ? &hybridInput->formula : nullptr);
+    } else if (answer < 0 && !certificates) {
+        engine.announce("clausal abstraction", formula);
+        answer = engine.abstraction(formula);
     } else if (answer < 0) {
         engine.announce("elimination", formula);
     }
