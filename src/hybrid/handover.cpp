@@ -82,6 +82,13 @@ levels::Formula levelsOf(const Remaining& formula, Solver& solver) {
 // gate recovery needs.
 struct HybridInput {
     bool twoLevel = false;
+    // Many quantifier blocks: elimination rarely finishes such a prefix, and
+    // propagation rewrites the clauses the abstraction learns from into ones
+    // that teach it less (incrementer: 58849 SAT calls as read, no answer
+    // in 100000 after propagation). Such an input meets the abstraction as
+    // read, before anything else.
+    bool deep = false;
+    uint32_t blockCount = 0;
     uint32_t lastUniversal = 0; // position, while reading
     refinement::TwoLevelFormula formula;
     std::vector<uint32_t> ids; // of the clauses
@@ -138,9 +145,13 @@ struct HandOver {
 
     // Any prefix; no certificate comes of it.
     int abstraction(const Remaining& formula, uint64_t stepLimit = 0) {
+        return abstraction(levelsOf(formula, solver), stepLimit);
+    }
+
+    int abstraction(const levels::Formula& formula, uint64_t stepLimit) {
         levels::Options options;
         options.stepLimit = stepLimit;
-        levels::Result result = levels::solve(levelsOf(formula, solver), options);
+        levels::Result result = levels::solve(formula, options);
         if (solver.showProgress)
             std::cout << "Abstraction steps: " << result.steps
                       << ", refinements: " << result.refinements
@@ -212,12 +223,25 @@ void Solver::keepInputClause(const Literal* literals, uint32_t count, uint32_t i
             hybridInput->lastUniversal = std::max(hybridInput->lastUniversal, position(v));
         }
         hybridInput->twoLevel = hybridBudget == 0 && universal;
+        // The prefix order is complete only after reading; positions are not.
+        std::vector<uint32_t> prefix;
+        for (Variable v = 1; v <= lastVar; ++v)
+            if (varFlags.get(v) != 0) prefix.push_back(varFlags.get(v));
+        std::sort(prefix.begin(), prefix.end());
+        int quantifier = -1;
+        for (uint32_t flags : prefix) {
+            if (int(flags & 1) == quantifier) continue;
+            quantifier = int(flags & 1);
+            ++hybridInput->blockCount;
+        }
+        hybridInput->deep = hybridBudget == 0 && hybridInput->blockCount > 3;
     }
     HybridInput& input = *hybridInput;
-    if (!input.twoLevel) return;
-    for (uint32_t i = 0; i < count; ++i) {
+    if (!input.twoLevel && !input.deep) return;
+    for (uint32_t i = 0; i < count && input.twoLevel; ++i) {
         if (isExistential(var(literals[i])) && position(var(literals[i])) < input.lastUniversal) {
             input.twoLevel = false;
+            if (input.deep) break;
             input.formula.clauses = {};
             input.ids = {};
             return;
@@ -229,6 +253,33 @@ void Solver::keepInputClause(const Literal* literals, uint32_t count, uint32_t i
 
 // Before propagation: refinement on the input as read.
 int Solver::hybridFirst() {
+    if (hybridInput && hybridInput->deep && !certificates) {
+        HybridInput& input = *hybridInput;
+        levels::Formula deep;
+        std::vector<uint8_t> occurs(lastVar + 1, 0);
+        for (const auto& c : input.formula.clauses)
+            for (int32_t l : c)
+                occurs[var(l)] = 1;
+        for (uint32_t p = 0; p < lastPosition; ++p) {
+            Variable v = order[p];
+            if (!occurs[v]) continue;
+            bool universal = !isExistential(v);
+            if (deep.blocks.empty() || deep.blocks.back().universal != universal)
+                deep.blocks.push_back({universal, {}});
+            deep.blocks.back().variables.push_back(int32_t(v));
+        }
+        deep.clauses = std::move(input.formula.clauses);
+        input.formula.clauses = {};
+        input.ids = {};
+        HandOver engine{*this};
+        if (showProgress) {
+            Remaining formula(*this);
+            formula.clauses = deep.clauses;
+            engine.announce("clausal abstraction of the input", formula);
+        }
+        int answer = engine.abstraction(deep, abstractionSteps * input.blockCount);
+        if (answer >= 0) return answer;
+    }
     if (!hybridInput || !hybridInput->twoLevel) {
         hybridInput.reset();
         return -1;
