@@ -80,6 +80,7 @@ struct EquivalenceRecord {
 // so a file under the final name is always a finished certificate.
 struct CertificateFile {
     uint32_t lastIndex = 0; // last certificate index handed out
+    uint32_t indexBase = 0; // indexes up to this one name input variables
     std::ofstream stream;
 
     void open(const std::string& path);
@@ -93,9 +94,10 @@ struct CertificateFile {
 
     // With --qdo the gates also stay in memory, to be evaluated at the end.
     bool keepGates = false;
-    GrowArray<uint32_t> gateAt; // per index: 1 + offset of its gate in gateWords, or 0
+    GrowArray<uint32_t> gateAt; // per index above indexBase: 1 + offset of its gate in gateWords, or 0
     std::vector<int32_t> gateWords; // per gate: 'A' or 'I', operand count, operands
     void keepGate(uint32_t k, char kind, const Literal* operands, uint32_t count);
+    uint32_t gateOffset(uint32_t k) const { return k > indexBase ? gateAt.get(k - indexBase) : 0; }
 };
 
 struct HybridInput; // hybrid/handover.cpp
