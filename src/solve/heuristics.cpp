@@ -67,12 +67,24 @@ int32_t Solver::variableCost(Variable x) {
     return isExistential(x) ? eliminationCost(x) : expansionCost(x);
 }
 
+// Universals and eliminated variables stay so, and positions keep their
+// variables, so a jump over them never has to be undone.
 uint32_t Solver::chooseInnermost(uint32_t pos) {
-    for (uint32_t q = pos; q >= 1; --q) {
+    auto passed = [this](uint32_t q) {
         Variable x = order[q];
-        if (isExistential(x) && !eliminated[x]) return q;
+        return !isExistential(x) || eliminated[x];
+    };
+    uint32_t q = pos;
+    while (q > 0 && passed(q)) {
+        uint32_t jump = innermostSkip.get(q);
+        q = jump ? jump - 1 : q - 1;
     }
-    return 0;
+    for (uint32_t r = pos; r > q;) {
+        uint32_t jump = innermostSkip.get(r);
+        innermostSkip[r] = q + 1;
+        r = jump ? jump - 1 : r - 1;
+    }
+    return q;
 }
 
 // The largest position at or below p that is 0 or not an existential without
@@ -101,8 +113,8 @@ uint32_t Solver::liveAtOrBelow(uint32_t p) {
     return q;
 }
 
-// Existentials without occurrences take no part in any of the three walks
-// below, so the walks jump over them.
+// Existentials without occurrences take no part in the walks below, so the
+// walks jump over them.
 uint32_t Solver::chooseStackSize(uint32_t pos) {
     if (pos == 0) return 0;
     uint32_t best = std::numeric_limits<uint32_t>::max();
@@ -148,7 +160,7 @@ uint32_t Solver::chooseMaxConflicts(uint32_t pos) {
     uint32_t best = pairs(order[pos]);
     uint32_t bestPos = pos;
     uint32_t b = 0;
-    for (uint32_t q = pos; q >= 1; --q) {
+    for (uint32_t q = liveAtOrBelow(pos); q >= 1; q = liveAtOrBelow(q - 1)) {
         Variable x = order[q];
         if (!isExistential(x)) {
             b = q;
@@ -167,7 +179,7 @@ uint32_t Solver::chooseMaxConflicts(uint32_t pos) {
     if (e == 0) return bestPos;
     uint32_t best2 = best;
     uint32_t bestPos2 = e;
-    for (uint32_t q = e; q >= 1; --q) {
+    for (uint32_t q = e; q >= 1; q = liveAtOrBelow(q - 1)) {
         Variable x = order[q];
         if (!isExistential(x)) continue;
         uint32_t n = pairs(x);

@@ -130,6 +130,7 @@ struct Solver {
     bool pureScanned = false;                // every position had its first check
     GrowArray<uint32_t> skipBelow;           // per position: 1 + a lower live position
     bool skipValid = false;                  // false once a variable occurs again
+    GrowArray<uint32_t> innermostSkip;       // per position: 1 + a lower one, all between gone or universal
     std::vector<Literal> trail; // assigned literals, newest last
     std::vector<EquivalenceRecord> pendingEquivalences;
     GrowArray<Implications> implications; // per variable: two-literal implications
