@@ -45,6 +45,24 @@ int32_t scaled(int32_t best) {
     return int32_t(d);
 }
 
+// The largest position at or below p that passed rejects, or 0. What passed
+// accepts must stay accepted for good: the jumps over such positions are
+// remembered in skip and never undone.
+template <typename Passed>
+uint32_t firstUnpassed(GrowArray<uint32_t>& skip, uint32_t p, Passed passed) {
+    uint32_t q = p;
+    while (q > 0 && passed(q)) {
+        uint32_t jump = skip.get(q);
+        q = jump ? jump - 1 : q - 1;
+    }
+    for (uint32_t r = p; r > q;) {
+        uint32_t jump = skip.get(r);
+        skip[r] = q + 1;
+        r = jump ? jump - 1 : r - 1;
+    }
+    return q;
+}
+
 } // namespace
 
 int32_t Solver::eliminationCost(Variable x) {
@@ -70,21 +88,10 @@ int32_t Solver::variableCost(Variable x) {
 // Universals and eliminated variables stay so, and positions keep their
 // variables, so a jump over them never has to be undone.
 uint32_t Solver::chooseInnermost(uint32_t pos) {
-    auto passed = [this](uint32_t q) {
+    return firstUnpassed(innermostSkip, pos, [this](uint32_t q) {
         Variable x = order[q];
         return !isExistential(x) || eliminated[x];
-    };
-    uint32_t q = pos;
-    while (q > 0 && passed(q)) {
-        uint32_t jump = innermostSkip.get(q);
-        q = jump ? jump - 1 : q - 1;
-    }
-    for (uint32_t r = pos; r > q;) {
-        uint32_t jump = innermostSkip.get(r);
-        innermostSkip[r] = q + 1;
-        r = jump ? jump - 1 : r - 1;
-    }
-    return q;
+    });
 }
 
 // The largest position at or below p that is 0 or not an existential without
@@ -194,7 +201,13 @@ uint32_t Solver::chooseMaxConflicts(uint32_t pos) {
 uint32_t Solver::chooseLiteralBound(uint32_t pos) {
     int32_t best = variableCost(order[pos]);
     uint32_t bestPos = pos;
-    for (uint32_t q = pos; q >= 1; --q) {
+    // Eliminated variables that the walks pass over stay so.
+    auto gone = [this](uint32_t q) {
+        Variable x = order[q];
+        return eliminated[x] && (isExistential(x) || scopeCombining);
+    };
+    for (uint32_t q = firstUnpassed(boundSkip, pos, gone); q >= 1;
+         q = firstUnpassed(boundSkip, q - 1, gone)) {
         Variable x = order[q];
         if (!isExistential(x) && !(scopeCombining && eliminated[x])) break;
         if (!eliminated[x]) {
@@ -210,7 +223,8 @@ uint32_t Solver::chooseLiteralBound(uint32_t pos) {
                   << ")" << std::endl;
     if (universalExpansion) {
         uint32_t p = 0;
-        for (uint32_t q = pos; q >= 1; --q) {
+        for (uint32_t q = firstUnpassed(boundSkip, pos, gone); q >= 1;
+             q = firstUnpassed(boundSkip, q - 1, gone)) {
             Variable x = order[q];
             if (!isExistential(x) && !(scopeCombining && eliminated[x])) {
                 p = q;

@@ -131,6 +131,7 @@ struct Solver {
     GrowArray<uint32_t> skipBelow;           // per position: 1 + a lower live position
     bool skipValid = false;                  // false once a variable occurs again
     GrowArray<uint32_t> innermostSkip;       // per position: 1 + a lower one, all between gone or universal
+    GrowArray<uint32_t> boundSkip;           // per position: 1 + a lower one, all between eliminated
     std::vector<Literal> trail; // assigned literals, newest last
     std::vector<EquivalenceRecord> pendingEquivalences;
     GrowArray<Implications> implications; // per variable: two-literal implications
