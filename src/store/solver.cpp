@@ -67,7 +67,7 @@ void Solver::finishInput() {
     Variable used = 1;
     for (uint32_t p = 0; p < lastPosition; ++p)
         used = std::max(used, order.get(p));
-    if (lastVar - used > std::max(used, uint32_t{1} << 16)) lastVar = used;
+    if (lastVar > used && lastVar - used > std::max(used, uint32_t{1} << 16)) lastVar = used;
     lastInputVar = lastVar;
 }
 
