@@ -33,7 +33,7 @@ void CertificateFile::defineIte(uint32_t k, Literal c, Literal t, Literal e) {
 }
 
 void CertificateFile::keepGate(uint32_t k, char kind, const Literal* operands, uint32_t count) {
-    gateAt[k] = uint32_t(gateWords.size()) + 1;
+    gateAt[k - indexBase] = uint32_t(gateWords.size()) + 1;
     gateWords.push_back(kind);
     gateWords.push_back(int32_t(count));
     gateWords.insert(gateWords.end(), operands, operands + count);

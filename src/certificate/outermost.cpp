@@ -40,25 +40,32 @@ void Solver::findOutermostBlock() {
 // An input variable stands for its listed function (an unlisted existential
 // is false); an index above the input variables names a gate.
 void Solver::evaluateOutermostFunctions(const std::vector<std::pair<uint32_t, Literal>>& pairs) {
-    std::vector<Literal> listed(headerVariables + 1, 0);
+    // Gates follow the variables in state, so a header declaring far more
+    // variables than occur costs nothing here.
+    uint32_t base = certificate.indexBase;
+    std::vector<Literal> listed(lastInputVar + 1, 0);
     for (const auto& [v, f] : pairs)
         listed[v] = f;
-    uint32_t nodes = std::max(certificate.lastIndex, headerVariables) + 1;
     enum : uint8_t { unknown, onPath, isFalse, isTrue };
-    std::vector<uint8_t> state(nodes, unknown);
+    std::vector<uint8_t> states(lastInputVar + 1 + (certificate.lastIndex - base), unknown);
+    auto state = [&](uint32_t n) -> uint8_t& {
+        if (n > base) return states[lastInputVar + (n - base)];
+        if (n > lastInputVar) bug("BUG: an outermost function uses a variable that does not occur");
+        return states[n];
+    };
     auto operands = [&](uint32_t n, uint32_t& count) -> const Literal* {
-        if (n <= headerVariables) {
+        if (n <= base) {
             if (!isExistential(n)) bug("BUG: an outermost function depends on a universal");
             count = listed[n] != 0;
             return &listed[n];
         }
-        uint32_t at = certificate.gateAt.get(n);
+        uint32_t at = certificate.gateOffset(n);
         if (at == 0) bug("BUG: an outermost function uses an undefined gate");
         count = uint32_t(certificate.gateWords[at]);
         return &certificate.gateWords[at + 1];
     };
     auto value = [&](Literal l) {
-        bool v = state[uint32_t(std::abs(l))] == isTrue;
+        bool v = state(uint32_t(std::abs(l))) == isTrue;
         return l > 0 ? v : !v;
     };
     struct Frame {
@@ -68,8 +75,8 @@ void Solver::evaluateOutermostFunctions(const std::vector<std::pair<uint32_t, Li
     std::vector<Frame> stack;
     outermostValues.clear();
     for (Variable x : outermostBlock) {
-        if (state[x] == unknown) {
-            state[x] = onPath;
+        if (state(x) == unknown) {
+            state(x) = onPath;
             stack.push_back({x, 0});
         }
         while (!stack.empty()) {
@@ -79,27 +86,27 @@ void Solver::evaluateOutermostFunctions(const std::vector<std::pair<uint32_t, Li
             const Literal* ops = operands(n, count);
             if (frame.next < count) {
                 uint32_t child = uint32_t(std::abs(ops[frame.next++]));
-                if (state[child] == onPath) bug("BUG: the outermost functions form a cycle");
-                if (state[child] == unknown) {
-                    state[child] = onPath;
+                if (state(child) == onPath) bug("BUG: the outermost functions form a cycle");
+                if (state(child) == unknown) {
+                    state(child) = onPath;
                     stack.push_back({child, 0}); // frame is invalid from here on
                 }
                 continue;
             }
             bool v;
-            if (n <= headerVariables) {
+            if (n <= base) {
                 v = count == 1 && value(ops[0]);
-            } else if (certificate.gateWords[certificate.gateAt.get(n) - 1] == 'I') {
+            } else if (certificate.gateWords[certificate.gateOffset(n) - 1] == 'I') {
                 v = value(ops[0]) ? value(ops[1]) : value(ops[2]);
             } else {
                 v = true;
                 for (uint32_t i = 0; i < count; ++i)
                     v = v && value(ops[i]);
             }
-            state[n] = v ? isTrue : isFalse;
+            state(n) = v ? isTrue : isFalse;
             stack.pop_back();
         }
-        outermostValues.push_back(state[x] == isTrue ? Literal(x) : -Literal(x));
+        outermostValues.push_back(state(x) == isTrue ? Literal(x) : -Literal(x));
     }
 }
 

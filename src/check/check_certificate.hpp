@@ -29,14 +29,17 @@ struct FormulaException {
 // A formula with its clauses numbered as karvona numbers them: file order
 // from 1, tautologies included, lone 0 lines left out.
 struct Formula {
-    uint32_t variableCount = 0;
-    std::vector<uint32_t> position;     // per variable [0, variableCount]: 0 free, then 1, 2, ...
-    std::vector<uint8_t> universal;     // per variable [0, variableCount]
+    uint32_t variableCount = 0;         // as the header declares
+    std::vector<uint32_t> position;     // per variable up to the last that occurs: 0 free, then 1, 2, ...
+    std::vector<uint8_t> universal;     // per variable up to the last that occurs
     std::vector<size_t> clauseStart{0}; // per clause number [0, clauseCount + 1]; clause 0 is empty
     std::vector<int32_t> literals;      // every clause sorted by variable, repeats merged
     std::vector<uint8_t> tautology;     // per clause number [0, clauseCount]
 
     uint32_t clauseCount() const { return uint32_t(clauseStart.size() - 2); }
+    uint32_t lastOccurring() const { return uint32_t(position.size() - 1); }
+    uint32_t positionOf(uint32_t v) const { return v < position.size() ? position[v] : 0; }
+    bool isUniversal(uint32_t v) const { return v < universal.size() && universal[v]; }
     std::span<const int32_t> clause(uint32_t number) const {
         return {literals.data() + clauseStart[number],
                 clauseStart[number + 1] - clauseStart[number]};

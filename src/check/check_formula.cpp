@@ -116,8 +116,15 @@ Formula readFormula(std::string_view text) {
     f.variableCount = uint32_t(headerNumber(in, "variable count", true));
     uint32_t declared = uint32_t(headerNumber(in, "clause count", false));
     uint32_t n = f.variableCount;
-    f.position.assign(n + 1, 0);
-    f.universal.assign(n + 1, 0);
+    // The tables grow with the variables that occur: a header may declare
+    // far more than the file uses.
+    auto occurs = [&f](uint32_t v) {
+        if (v >= f.position.size()) {
+            f.position.resize(size_t{v} + 1, 0);
+            f.universal.resize(size_t{v} + 1, 0);
+        }
+    };
+    occurs(0);
 
     uint32_t nextPosition = 1;
     for (char ch = in.peek(); ch == 'a' || ch == 'e' || ch == 'A' || ch == 'E'; ch = in.peek()) {
@@ -133,6 +140,7 @@ Formula readFormula(std::string_view text) {
             if (v > n)
                 fail(in.line(), "variable " + std::to_string(v) + " exceeds the header's count " +
                                     std::to_string(n));
+            occurs(uint32_t(v));
             if (f.position[v] != 0)
                 fail(in.line(), "variable " + std::to_string(v) + " quantified twice");
             f.position[v] = nextPosition++;
@@ -155,6 +163,7 @@ Formula readFormula(std::string_view text) {
             fail(in.line(), "variable " + std::to_string(std::llabs(x)) +
                                 " exceeds the header's count " + std::to_string(n));
         if (x != 0) {
+            occurs(uint32_t(std::llabs(x)));
             clause.push_back(int32_t(x));
             continue;
         }

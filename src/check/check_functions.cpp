@@ -32,7 +32,8 @@ namespace {
 class FunctionGraph {
   public:
     FunctionGraph(const Formula& formula, const Certificate& certificate)
-        : formula(formula), certificate(certificate), n(formula.variableCount) {
+        : formula(formula), certificate(certificate), declared(formula.variableCount),
+          n(lastVariable(formula, certificate)) {
         if (certificate.gates.size() >= size_t(std::numeric_limits<int32_t>::max()) - n)
             reject(certificate.conclusionLine, "too many gates");
         nodeCount = n + uint32_t(certificate.gates.size());
@@ -45,7 +46,7 @@ class FunctionGraph {
         std::vector<uint32_t> latest = latestUniversals();
         for (uint32_t v = 1; v <= n; ++v) {
             uint32_t u = latest[v];
-            if (function[v] != 0 && u != 0 && formula.position[u] > formula.position[v])
+            if (function[v] != 0 && u != 0 && formula.positionOf(u) > formula.positionOf(v))
                 reject(certificate.conclusionLine, "the function of variable " + std::to_string(v) +
                                                        " depends on universal variable " +
                                                        std::to_string(u) +
@@ -86,13 +87,28 @@ class FunctionGraph {
     }
 
   private:
+    // Variables get nodes only up to the last one that the formula or the
+    // certificate names, however many the header declares.
+    static uint32_t lastVariable(const Formula& formula, const Certificate& certificate) {
+        uint32_t last = formula.lastOccurring();
+        auto note = [&](int64_t lit) {
+            uint64_t v = uint64_t(lit < 0 ? -lit : lit);
+            if (v <= formula.variableCount && v > last) last = uint32_t(v);
+        };
+        for (auto [v, f] : certificate.functions)
+            note(v), note(f);
+        for (int32_t lit : certificate.operands)
+            note(lit);
+        return last;
+    }
+
     template <typename IsTrue>
     [[noreturn]] void rejectFalsified(uint32_t clause, IsTrue isTrue) const {
         std::string assignment;
         constexpr int shown = 12;
         int listed = 0;
         for (uint32_t v = 1; v <= n; ++v) {
-            if (!formula.universal[v]) continue;
+            if (!formula.isUniversal(v)) continue;
             if (listed++ == shown) {
                 assignment += " ...";
                 break;
@@ -116,12 +132,12 @@ class FunctionGraph {
         std::vector<uint8_t> relevant(n + 1, 0);
         for (uint32_t id : order)
             for (int32_t kid : childrenOf(id))
-                if (uint32_t c = std::abs(kid); c <= n && formula.universal[c]) relevant[c] = 1;
+                if (uint32_t c = std::abs(kid); c <= n && formula.isUniversal(c)) relevant[c] = 1;
         size_t literalCount = 0;
         for (uint32_t j : clauses)
             for (int32_t lit : formula.clause(j)) {
                 ++literalCount;
-                if (formula.universal[std::abs(lit)]) relevant[std::abs(lit)] = 1;
+                if (formula.isUniversal(std::abs(lit))) relevant[std::abs(lit)] = 1;
             }
         std::vector<uint32_t> universals;
         for (uint32_t v = 1; v <= n; ++v)
@@ -183,7 +199,7 @@ class FunctionGraph {
         std::vector<uint32_t> next(nodeCount + 1, 0);
         std::vector<uint32_t> order, stack;
         for (uint32_t v = 1; v <= n; ++v) {
-            if (formula.universal[v] || seen[v]) continue;
+            if (formula.isUniversal(v) || seen[v]) continue;
             seen[v] = 1;
             stack.push_back(v);
             while (!stack.empty()) {
@@ -191,7 +207,7 @@ class FunctionGraph {
                 std::span<const int32_t> kids = childrenOf(id);
                 if (next[id] < kids.size()) {
                     uint32_t child = std::abs(kids[next[id]++]);
-                    if (!seen[child] && !(child <= n && formula.universal[child])) {
+                    if (!seen[child] && !(child <= n && formula.isUniversal(child))) {
                         seen[child] = 1;
                         stack.push_back(child);
                     }
@@ -209,7 +225,7 @@ class FunctionGraph {
         for (uint32_t g = 0; g < certificate.gates.size(); ++g) {
             const Gate& gate = certificate.gates[g];
             std::string k = std::to_string(gate.index);
-            if (gate.index <= n) reject(gate.line, "gate " + k + " redefines input variable " + k);
+            if (gate.index <= declared) reject(gate.line, "gate " + k + " redefines input variable " + k);
             auto [it, fresh] = gateOf.emplace(gate.index, g);
             if (!fresh)
                 reject(gate.line, "index " + k + " is already defined on line " +
@@ -221,11 +237,11 @@ class FunctionGraph {
         function.assign(n + 1, 0);
         for (auto [v, f] : certificate.functions) {
             std::string name = "variable " + std::to_string(v);
-            if (v > n)
+            if (v > declared)
                 reject(certificate.conclusionLine,
-                       name + " is not an input variable (the formula has " + std::to_string(n) +
+                       name + " is not an input variable (the formula has " + std::to_string(declared) +
                            ")");
-            if (formula.universal[v])
+            if (formula.isUniversal(v))
                 reject(certificate.conclusionLine, "universal " + name + " is given a function");
             if (function[v] != 0) reject(certificate.conclusionLine, name + " is listed twice");
             function[v] = f;
@@ -237,7 +253,7 @@ class FunctionGraph {
     int32_t node(int32_t lit, size_t line, const std::string& user) const {
         uint32_t index = std::abs(lit);
         uint32_t id = index;
-        if (index > n) {
+        if (index > declared) {
             auto it = gateOf.find(index);
             if (it == gateOf.end())
                 reject(line, user + " uses the undefined index " + std::to_string(index));
@@ -289,7 +305,7 @@ class FunctionGraph {
         auto later = [&](uint32_t a, uint32_t b) {
             if (a == 0) return b;
             if (b == 0) return a;
-            return formula.position[a] > formula.position[b] ? a : b;
+            return formula.positionOf(a) > formula.positionOf(b) ? a : b;
         };
         for (uint32_t root = 1; root <= nodeCount; ++root) {
             if (color[root] != white) continue;
@@ -309,7 +325,7 @@ class FunctionGraph {
                 }
                 stack.pop_back();
                 color[id] = black;
-                if (id <= n && formula.universal[id]) latest[id] = id;
+                if (id <= n && formula.isUniversal(id)) latest[id] = id;
                 for (int32_t kid : kids)
                     latest[id] = later(latest[id], latest[std::abs(kid)]);
             }
@@ -323,7 +339,7 @@ class FunctionGraph {
         std::vector<uint8_t> reached(nodeCount + 1, 0);
         std::vector<uint32_t> stack;
         for (uint32_t v = 1; v <= n; ++v)
-            if (!formula.universal[v]) reached[v] = 1, stack.push_back(v);
+            if (!formula.isUniversal(v)) reached[v] = 1, stack.push_back(v);
         while (!stack.empty()) {
             uint32_t id = stack.back();
             stack.pop_back();
@@ -342,7 +358,7 @@ class FunctionGraph {
             int g = int(id);
             std::span<const int32_t> kids = childrenOf(id);
             if (id <= n) {
-                if (formula.universal[id]) continue;
+                if (formula.isUniversal(id)) continue;
                 if (kids.empty())
                     clause({-g});
                 else
@@ -373,6 +389,7 @@ class FunctionGraph {
 
     const Formula& formula;
     const Certificate& certificate;
+    uint32_t declared;                             // variables the header declares
     uint32_t n;                                    // input variables are nodes 1..n
     uint32_t nodeCount;                            // gates are nodes n + 1..nodeCount
     std::unordered_map<uint32_t, uint32_t> gateOf; // gate index -> position in gates

@@ -217,7 +217,7 @@ void Solver::keepInputClause(const Literal* literals, uint32_t count, uint32_t i
         // Flags 0 may also be a universal at position 0; missing it only
         // skips the early runs for an input whose sole universal it is.
         bool universal = false;
-        for (Variable v = 1; v <= lastVar; ++v) {
+        for (Variable v = 1; v <= lastVar && v < varFlags.capacity; ++v) {
             if (varFlags.get(v) == 0 || isExistential(v)) continue;
             universal = true;
             hybridInput->lastUniversal = std::max(hybridInput->lastUniversal, position(v));

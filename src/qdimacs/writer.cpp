@@ -3,12 +3,13 @@
 
 #include "store/solver.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <ostream>
 #include <string>
 
 void Solver::writeQdimacs(std::ostream& out) {
-    out << "p cnf " << lastVar << ' ' << clauseCount << '\n';
+    out << "p cnf " << std::max(lastVar, headerVariables) << ' ' << clauseCount << '\n';
     for (uint32_t p = 0; p < lastPosition;) {
         uint32_t kind = varFlags[order[p]] & 1;
         out << (kind ? "e " : "a ");

@@ -45,6 +45,24 @@ int32_t scaled(int32_t best) {
     return int32_t(d);
 }
 
+// The largest position at or below p that passed rejects, or 0. What passed
+// accepts must stay accepted for good: the jumps over such positions are
+// remembered in skip and never undone.
+template <typename Passed>
+uint32_t firstUnpassed(GrowArray<uint32_t>& skip, uint32_t p, Passed passed) {
+    uint32_t q = p;
+    while (q > 0 && passed(q)) {
+        uint32_t jump = skip.get(q);
+        q = jump ? jump - 1 : q - 1;
+    }
+    for (uint32_t r = p; r > q;) {
+        uint32_t jump = skip.get(r);
+        skip[r] = q + 1;
+        r = jump ? jump - 1 : r - 1;
+    }
+    return q;
+}
+
 } // namespace
 
 int32_t Solver::eliminationCost(Variable x) {
@@ -67,12 +85,13 @@ int32_t Solver::variableCost(Variable x) {
     return isExistential(x) ? eliminationCost(x) : expansionCost(x);
 }
 
+// Universals and eliminated variables stay so, and positions keep their
+// variables, so a jump over them never has to be undone.
 uint32_t Solver::chooseInnermost(uint32_t pos) {
-    for (uint32_t q = pos; q >= 1; --q) {
+    return firstUnpassed(innermostSkip, pos, [this](uint32_t q) {
         Variable x = order[q];
-        if (isExistential(x) && !eliminated[x]) return q;
-    }
-    return 0;
+        return !isExistential(x) || eliminated[x];
+    });
 }
 
 // The largest position at or below p that is 0 or not an existential without
@@ -101,8 +120,8 @@ uint32_t Solver::liveAtOrBelow(uint32_t p) {
     return q;
 }
 
-// Existentials without occurrences take no part in any of the three walks
-// below, so the walks jump over them.
+// Existentials without occurrences take no part in the walks below, so the
+// walks jump over them.
 uint32_t Solver::chooseStackSize(uint32_t pos) {
     if (pos == 0) return 0;
     uint32_t best = std::numeric_limits<uint32_t>::max();
@@ -148,7 +167,7 @@ uint32_t Solver::chooseMaxConflicts(uint32_t pos) {
     uint32_t best = pairs(order[pos]);
     uint32_t bestPos = pos;
     uint32_t b = 0;
-    for (uint32_t q = pos; q >= 1; --q) {
+    for (uint32_t q = liveAtOrBelow(pos); q >= 1; q = liveAtOrBelow(q - 1)) {
         Variable x = order[q];
         if (!isExistential(x)) {
             b = q;
@@ -167,7 +186,7 @@ uint32_t Solver::chooseMaxConflicts(uint32_t pos) {
     if (e == 0) return bestPos;
     uint32_t best2 = best;
     uint32_t bestPos2 = e;
-    for (uint32_t q = e; q >= 1; --q) {
+    for (uint32_t q = e; q >= 1; q = liveAtOrBelow(q - 1)) {
         Variable x = order[q];
         if (!isExistential(x)) continue;
         uint32_t n = pairs(x);
@@ -182,7 +201,13 @@ uint32_t Solver::chooseMaxConflicts(uint32_t pos) {
 uint32_t Solver::chooseLiteralBound(uint32_t pos) {
     int32_t best = variableCost(order[pos]);
     uint32_t bestPos = pos;
-    for (uint32_t q = pos; q >= 1; --q) {
+    // Eliminated variables that the walks pass over stay so.
+    auto gone = [this](uint32_t q) {
+        Variable x = order[q];
+        return eliminated[x] && (isExistential(x) || scopeCombining);
+    };
+    for (uint32_t q = firstUnpassed(boundSkip, pos, gone); q >= 1;
+         q = firstUnpassed(boundSkip, q - 1, gone)) {
         Variable x = order[q];
         if (!isExistential(x) && !(scopeCombining && eliminated[x])) break;
         if (!eliminated[x]) {
@@ -198,7 +223,8 @@ uint32_t Solver::chooseLiteralBound(uint32_t pos) {
                   << ")" << std::endl;
     if (universalExpansion) {
         uint32_t p = 0;
-        for (uint32_t q = pos; q >= 1; --q) {
+        for (uint32_t q = firstUnpassed(boundSkip, pos, gone); q >= 1;
+             q = firstUnpassed(boundSkip, q - 1, gone)) {
             Variable x = order[q];
             if (!isExistential(x) && !(scopeCombining && eliminated[x])) {
                 p = q;

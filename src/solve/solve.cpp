@@ -48,7 +48,7 @@ bool Solver::solve() {
                                                         : "Stack Size";
         std::cout << "Version      : " << versionNumber() << std::endl;
         std::cout << "Compiled     : " << compileDate() << std::endl;
-        std::cout << "Last Variable: " << lastVar << std::endl;
+        std::cout << "Last Variable: " << std::max(lastVar, headerVariables) << std::endl;
         std::cout << "Quant. Vars  : " << lastPosition << std::endl;
         std::cout << "Orig. Clauses: " << uint32_t(lastInputClauseId + 1) << std::endl;
         std::cout << "Clauses      : " << clauseCount << std::endl;

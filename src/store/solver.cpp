@@ -4,6 +4,7 @@
 
 #include "store/solver.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 Solver::Solver() {
@@ -55,9 +56,18 @@ void Solver::setVariableCount(int32_t n) {
     }
 }
 
+// Variables made while solving (copies, the constant) are numbered after
+// lastVar. When the header declares far more variables than occur, they are
+// numbered after the last one that occurs instead, so that no table reaches
+// the declared count; certificate indexes still start above the header's.
 void Solver::finishInput() {
     loading = false;
     lastInputClauseId = nextClauseId - 1;
+    certificate.indexBase = certificate.lastIndex;
+    Variable used = 1;
+    for (uint32_t p = 0; p < lastPosition; ++p)
+        used = std::max(used, order.get(p));
+    if (lastVar > used && lastVar - used > std::max(used, uint32_t{1} << 16)) lastVar = used;
     lastInputVar = lastVar;
 }
 

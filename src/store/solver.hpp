@@ -80,6 +80,7 @@ struct EquivalenceRecord {
 // so a file under the final name is always a finished certificate.
 struct CertificateFile {
     uint32_t lastIndex = 0; // last certificate index handed out
+    uint32_t indexBase = 0; // indexes up to this one name input variables
     std::ofstream stream;
 
     void open(const std::string& path);
@@ -93,9 +94,10 @@ struct CertificateFile {
 
     // With --qdo the gates also stay in memory, to be evaluated at the end.
     bool keepGates = false;
-    GrowArray<uint32_t> gateAt; // per index: 1 + offset of its gate in gateWords, or 0
+    GrowArray<uint32_t> gateAt; // per index above indexBase: 1 + offset of its gate in gateWords, or 0
     std::vector<int32_t> gateWords; // per gate: 'A' or 'I', operand count, operands
     void keepGate(uint32_t k, char kind, const Literal* operands, uint32_t count);
+    uint32_t gateOffset(uint32_t k) const { return k > indexBase ? gateAt.get(k - indexBase) : 0; }
 };
 
 struct HybridInput; // hybrid/handover.cpp
@@ -128,6 +130,8 @@ struct Solver {
     bool pureScanned = false;                // every position had its first check
     GrowArray<uint32_t> skipBelow;           // per position: 1 + a lower live position
     bool skipValid = false;                  // false once a variable occurs again
+    GrowArray<uint32_t> innermostSkip;       // per position: 1 + a lower one, all between gone or universal
+    GrowArray<uint32_t> boundSkip;           // per position: 1 + a lower one, all between eliminated
     std::vector<Literal> trail; // assigned literals, newest last
     std::vector<EquivalenceRecord> pendingEquivalences;
     GrowArray<Implications> implications; // per variable: two-literal implications
