@@ -32,9 +32,9 @@ Solver::~Solver() {
         freeClause(c);
     for (uint32_t v = 0; v < literalIndex.capacity; ++v) {
         for (OccurrenceList& list : literalIndex.data[v].occurs)
-            std::free(list.entries);
+            if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
         for (OccurrenceList& list : literalIndex.data[v].watches)
-            std::free(list.entries);
+            if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
     }
     for (uint32_t v = 0; v < implications.capacity; ++v) {
         std::free(implications.data[v].pos.entries);

@@ -146,6 +146,7 @@ struct Solver {
     GrowArray<Literal> literalBuffer;            // scratch for building clauses
     ClausePool clausePool{false};
     ClauseArena inputArena; // clauses created while loading
+    ClauseArena listArena;  // index list blocks allocated while loading
     bool consistent = true; // false once the formula is known to be false
     uint32_t forwardSubsumed = 0;
     uint32_t backwardSubsumed = 0;
