@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 #include <type_traits>
 
 // A table that grows when it is indexed past its end: the capacity doubles
@@ -45,17 +44,6 @@ template <typename T> struct GrowArray {
     }
 
   private:
-    // Large tables are read at random, one element per cache miss, and the
-    // misses of 4 KiB pages also miss the TLB. The region is zero-filled right
-    // after, so large pages commit no memory that would not be committed anyway.
-    static void adviseHugePages(void* start, size_t bytes) {
-        constexpr uintptr_t huge = uintptr_t{2} << 20;
-        if (bytes < 2 * huge) return;
-        uintptr_t from = (reinterpret_cast<uintptr_t>(start) + huge - 1) & ~(huge - 1);
-        uintptr_t to = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(huge - 1);
-        if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-    }
-
     void grow(uint32_t i) {
         if (i >= maxCapacity) throw MemoryException{{"memory exhausted"}};
         uint32_t n = capacity == 0 ? 1 : capacity;
@@ -69,7 +57,6 @@ template <typename T> struct GrowArray {
         void* grown = std::realloc(static_cast<void*>(data), size_t{n} * sizeof(T));
         if (!grown) throw MemoryException{{"memory exhausted"}};
         data = static_cast<T*>(grown);
-        adviseHugePages(data + capacity, size_t{n - capacity} * sizeof(T));
         std::memset(static_cast<void*>(data + capacity), 0, size_t{n - capacity} * sizeof(T));
         capacity = n;
     }
