@@ -10,7 +10,9 @@
 // every listed clause's literals behind its entries, so that the subsumption
 // checks of input clauses reject almost every candidate without touching it.
 // Nothing reorders or strengthens a clause before the end of input; after it
-// the filters are no longer kept.
+// the filters are no longer kept. The list blocks of that time come from an
+// arena, as millions of tiny lists grow there at once; a list that outgrows
+// its block after loading moves to the heap.
 
 #include "store/solver.hpp"
 
@@ -34,11 +36,24 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
     size_t slot = loading ? sizeof(Clause*) + sizeof(uint16_t) : sizeof(Clause*);
     if (list.count == list.capacity) {
         uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
-        void* grown = std::realloc(static_cast<void*>(list.entries), capacity * slot);
-        if (!grown) throw MemoryException{{"memory exhausted"}};
-        Clause** entries = static_cast<Clause**>(grown);
-        if (loading)
-            std::memmove(entries + capacity, entries + list.capacity, list.count * sizeof(uint16_t));
+        Clause** entries;
+        if (loading) {
+            entries = static_cast<Clause**>(listArena.getSized(capacity * slot));
+            if (!entries) throw MemoryException{{"memory exhausted"}};
+            if (list.count) {
+                std::memcpy(entries, list.entries, list.count * sizeof(Clause*));
+                std::memcpy(entries + capacity, entryFilters(list), list.count * sizeof(uint16_t));
+                listArena.recycle(list.entries, list.capacity * slot);
+            }
+        } else if (list.entries && listArena.owns(list.entries)) {
+            entries = static_cast<Clause**>(std::malloc(capacity * slot));
+            if (!entries) throw MemoryException{{"memory exhausted"}};
+            std::memcpy(entries, list.entries, list.count * sizeof(Clause*));
+        } else {
+            void* grown = std::realloc(static_cast<void*>(list.entries), capacity * slot);
+            if (!grown) throw MemoryException{{"memory exhausted"}};
+            entries = static_cast<Clause**>(grown);
+        }
         list.entries = entries;
         list.capacity = capacity;
     }

@@ -12,10 +12,10 @@ Solver::Solver() {
 }
 
 Solver::~Solver() {
-    auto freeList = [](Clause* c) {
+    auto freeList = [this](Clause* c) {
         while (c) {
             Clause* next = c->next;
-            std::free(c);
+            freeClause(c);
             c = next;
         }
     };
@@ -28,14 +28,14 @@ Solver::~Solver() {
         freeList(functionClauses.data[v].negHead);
     }
     for (uint32_t i = 0; i < inputClauseCopies.capacity; ++i)
-        std::free(inputClauseCopies.data[i]);
+        if (inputClauseCopies.data[i]) freeClause(inputClauseCopies.data[i]);
     for (Clause* c : retired)
-        std::free(c);
+        freeClause(c);
     for (uint32_t v = 0; v < literalIndex.capacity; ++v) {
         for (OccurrenceList& list : literalIndex.data[v].occurs)
-            std::free(list.entries);
+            if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
         for (OccurrenceList& list : literalIndex.data[v].watches)
-            std::free(list.entries);
+            if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
     }
     for (uint32_t v = 0; v < implications.capacity; ++v) {
         std::free(implications.data[v].pos.entries);
@@ -73,7 +73,7 @@ void Solver::finishInput() {
 
 Clause* Solver::newClause(uint32_t n, const Literal* literals) {
     size_t bytes = clauseBytes(n);
-    void* block = clausePool.get(bytes);
+    void* block = loading ? inputArena.get(bytes) : clausePool.get(bytes);
     while (!block) {
         if (!clausePool.release(10 * bytes)) throw MemoryException{{"memory exhausted"}};
         block = clausePool.get(bytes);
@@ -95,8 +95,12 @@ Clause* Solver::newClause(uint32_t n, const Literal* literals) {
 
 void Solver::releaseClause(Clause*& clause) {
     void* block = clause;
-    clausePool.put(block);
+    if (!inputArena.put(block)) clausePool.put(block);
     clause = nullptr;
+}
+
+void Solver::freeClause(Clause* clause) {
+    if (!inputArena.owns(clause)) std::free(clause);
 }
 
 // A variable can become pure only when one of its counts drops to zero, and

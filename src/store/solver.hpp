@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/clause.hpp"
+#include "store/clause_arena.hpp"
 #include "store/clause_pool.hpp"
 #include "store/grow_array.hpp"
 
@@ -148,6 +149,8 @@ struct Solver {
     GrowArray<Clause*> inputClauseCopies;        // per input clause id: full copy, key last
     GrowArray<Literal> literalBuffer;            // scratch for building clauses
     ClausePool clausePool{false};
+    ClauseArena inputArena; // clauses created while loading
+    ClauseArena listArena;  // index list blocks allocated while loading
     bool consistent = true; // false once the formula is known to be false
     uint32_t forwardSubsumed = 0;
     uint32_t backwardSubsumed = 0;
@@ -213,6 +216,7 @@ struct Solver {
     void finishInput();
     Clause* newClause(uint32_t n, const Literal* literals);
     void releaseClause(Clause*& clause);
+    void freeClause(Clause* clause);
     void addOccurrence(Literal lit, uint32_t length);
     void removeOccurrence(Literal lit, uint32_t length);
     void queuePureCheck(Variable v);

@@ -1,0 +1,52 @@
+// Chunks are kept sorted by address so that owns() is a binary search: it
+// runs on every release of a clause, also of clauses that never came from
+// here. They are mapped directly, aligned to and advised for large pages,
+// since the clauses are visited in no order the TLB could follow.
+
+#include "store/clause_arena.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <iterator>
+#include <sys/mman.h>
+
+namespace {
+
+constexpr size_t hugePage = size_t{2} << 20;
+
+} // namespace
+
+ClauseArena::~ClauseArena() {
+    for (const Chunk& c : chunks)
+        munmap(c.begin, size_t(c.end - c.begin));
+}
+
+bool ClauseArena::addChunk(size_t bytes) {
+    size_t size = (std::max(bytes, chunkBytes) + hugePage - 1) & ~(hugePage - 1);
+    void* mapped = mmap(nullptr, size + hugePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return false;
+    char* raw = static_cast<char*>(mapped);
+    char* begin = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(raw) + hugePage - 1) &
+                                          ~uintptr_t{hugePage - 1});
+    if (begin > raw) munmap(raw, size_t(begin - raw));
+    if (begin + size < raw + size + hugePage)
+        munmap(begin + size, size_t(raw + size + hugePage - (begin + size)));
+    madvise(begin, size, MADV_HUGEPAGE);
+    Chunk chunk{begin, begin + size};
+    auto at = std::upper_bound(chunks.begin(), chunks.end(), begin,
+                               [](const char* p, const Chunk& c) { return p < c.begin; });
+    chunks.insert(at, chunk);
+    next = begin;
+    end = begin + size;
+    last = nullptr;
+    return true;
+}
+
+bool ClauseArena::owns(const void* block) const {
+    const char* p = static_cast<const char*>(block);
+    auto at = std::upper_bound(chunks.begin(), chunks.end(), p,
+                               [](const char* q, const Chunk& c) { return q < c.begin; });
+    return at != chunks.begin() && p < std::prev(at)->end;
+}
