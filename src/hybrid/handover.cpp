@@ -57,6 +57,13 @@ bool isTwoLevel(const Remaining& formula, Solver& solver) {
     return true;
 }
 
+// Variables come in prefix order; a change of quantifier opens a block.
+void addToBlocks(levels::Formula& formula, Variable v, bool universal) {
+    if (formula.blocks.empty() || formula.blocks.back().universal != universal)
+        formula.blocks.push_back({universal, {}});
+    formula.blocks.back().variables.push_back(int32_t(v));
+}
+
 // The remainder's prefix as blocks, outermost first.
 levels::Formula levelsOf(const Remaining& formula, Solver& solver) {
     std::vector<std::pair<uint32_t, Variable>> prefix;
@@ -66,12 +73,8 @@ levels::Formula levelsOf(const Remaining& formula, Solver& solver) {
         if (solver.occurrences(y) > 0) prefix.emplace_back(solver.position(y), y);
     std::sort(prefix.begin(), prefix.end());
     levels::Formula blocks;
-    for (auto [p, v] : prefix) {
-        bool universal = !solver.isExistential(v);
-        if (blocks.blocks.empty() || blocks.blocks.back().universal != universal)
-            blocks.blocks.push_back({universal, {}});
-        blocks.blocks.back().variables.push_back(int32_t(v));
-    }
+    for (auto [p, v] : prefix)
+        addToBlocks(blocks, v, !solver.isExistential(v));
     blocks.clauses = formula.clauses;
     return blocks;
 }
@@ -262,11 +265,7 @@ int Solver::hybridFirst() {
                 occurs[var(l)] = 1;
         for (uint32_t p = 0; p < lastPosition; ++p) {
             Variable v = order[p];
-            if (!occurs[v]) continue;
-            bool universal = !isExistential(v);
-            if (deep.blocks.empty() || deep.blocks.back().universal != universal)
-                deep.blocks.push_back({universal, {}});
-            deep.blocks.back().variables.push_back(int32_t(v));
+            if (occurs[v]) addToBlocks(deep, v, !isExistential(v));
         }
         deep.clauses = std::move(input.formula.clauses);
         input.formula.clauses = {};
