@@ -107,17 +107,7 @@ uint32_t Solver::liveAtOrBelow(uint32_t p) {
         Variable x = order[q];
         return isExistential(x) && occurrences(x) == 0;
     };
-    uint32_t q = p;
-    while (q > 0 && dead(q)) {
-        uint32_t jump = skipBelow.get(q);
-        q = jump ? jump - 1 : q - 1;
-    }
-    for (uint32_t r = p; r > q;) {
-        uint32_t jump = skipBelow.get(r);
-        skipBelow[r] = q + 1;
-        r = jump ? jump - 1 : r - 1;
-    }
-    return q;
+    return firstUnpassed(skipBelow, p, dead);
 }
 
 // Existentials without occurrences take no part in the walks below, so the
