@@ -33,7 +33,9 @@ bool ClauseArena::addChunk(size_t bytes) {
     if (begin > raw) munmap(raw, size_t(begin - raw));
     if (begin + size < raw + size + hugePage)
         munmap(begin + size, size_t(raw + size + hugePage - (begin + size)));
-    madvise(begin, size, MADV_HUGEPAGE);
+    // A large page is touched whole: a small formula would pay 2 MB for
+    // its first clause, so only an arena past its first chunk asks for them.
+    if (!chunks.empty()) madvise(begin, size, MADV_HUGEPAGE);
     Chunk chunk{begin, begin + size};
     auto at = std::upper_bound(chunks.begin(), chunks.end(), begin,
                                [](const char* p, const Chunk& c) { return p < c.begin; });
