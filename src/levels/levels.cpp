@@ -87,22 +87,20 @@ struct Engine {
 
     int32_t outsideLiteral(uint32_t i, uint32_t c) {
         Level& level = levels[i];
-        auto found = level.satisfiedOutside.find(c);
-        if (found != level.satisfiedOutside.end()) return found->second;
-        int32_t s = newLocal(level);
-        level.satisfiedOutside.emplace(c, s);
-        level.assumable.emplace_back(c, s);
-        return s;
+        auto [at, fresh] = level.satisfiedOutside.try_emplace(c, 0);
+        if (!fresh) return at->second;
+        at->second = newLocal(level);
+        level.assumable.emplace_back(c, at->second);
+        return at->second;
     }
 
     // Existential: not open -> satisfied here or outside. Universal: open ->
     // neither.
     int32_t openLiteral(uint32_t i, uint32_t c) {
         Level& level = levels[i];
-        auto found = level.leftOpen.find(c);
-        if (found != level.leftOpen.end()) return found->second;
-        int32_t t = newLocal(level);
-        level.leftOpen.emplace(c, t);
+        auto [at, fresh] = level.leftOpen.try_emplace(c, 0);
+        if (!fresh) return at->second;
+        int32_t t = at->second = newLocal(level);
         int32_t s = minLevel[c] < i ? outsideLiteral(i, c) : 0;
         CaDiCaL::Solver& sat = *level.sat;
         if (!level.universal) {

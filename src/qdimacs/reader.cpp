@@ -202,9 +202,10 @@ bool Solver::readQdimacs(std::FILE* stream) {
     // decide the formula.
     std::vector<Literal> batch;
     std::vector<uint32_t> ends; // per clause of the batch: one past its last literal
+    auto start = [&](uint32_t c) { return c ? ends[c - 1] : 0u; };
     auto place = [&](uint32_t c) {
-        Literal* literals = batch.data() + (c ? ends[c - 1] : 0);
-        uint32_t k = ends[c] - (c ? ends[c - 1] : 0);
+        Literal* literals = batch.data() + start(c);
+        uint32_t k = ends[c] - start(c);
         for (uint32_t i = 0; i < k; ++i) {
             Literal lit = literals[i];
             Variable v = var(lit);
@@ -232,8 +233,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
             __builtin_prefetch(vars.data + var(literals[k - 1]), 1);
     };
     auto request = [&](uint32_t c) {
-        const Literal* literals = batch.data() + (c ? ends[c - 1] : 0);
-        uint32_t k = ends[c] - (c ? ends[c - 1] : 0);
+        const Literal* literals = batch.data() + start(c);
+        uint32_t k = ends[c] - start(c);
         for (uint32_t i = 0; i < k; ++i) {
             Variable v = var(literals[i]);
             if (v >= literalIndex.capacity) continue;
@@ -293,8 +294,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
         for (uint32_t c = 0; c < n; ++c) {
             if (c + placeAhead < n) place(c + placeAhead);
             if (c + requestAhead < n) request(c + requestAhead);
-            const Literal* literals = batch.data() + (c ? ends[c - 1] : 0);
-            if (!addClause(ends[c] - (c ? ends[c - 1] : 0), literals)) return false;
+            const Literal* literals = batch.data() + start(c);
+            if (!addClause(ends[c] - start(c), literals)) return false;
             ++read;
         }
         if (problem) formatError(problem);
