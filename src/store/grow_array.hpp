@@ -5,10 +5,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 #include <type_traits>
 
 // A table that grows when it is indexed past its end: the capacity doubles
 // from 1 and new elements are zero-filled, so callers never check bounds.
+// A large table is mapped directly: its new part then comes as zero pages
+// that become resident only when touched, so a table sized for the highest
+// variable costs memory for the variables used, and growing it moves pages
+// instead of copying them.
 template <typename T> struct GrowArray {
     static_assert(std::is_trivially_copyable_v<T>, "GrowArray moves elements with realloc");
 
@@ -22,7 +27,7 @@ template <typename T> struct GrowArray {
     GrowArray() = default;
     GrowArray(const GrowArray&) = delete;
     GrowArray& operator=(const GrowArray&) = delete;
-    ~GrowArray() { std::free(data); }
+    ~GrowArray() { release(); }
 
     T& at(uint32_t i) {
         if (i >= capacity) grow(i);
@@ -35,15 +40,30 @@ template <typename T> struct GrowArray {
 
     void resize(uint32_t n) {
         if (n == 0) {
-            std::free(data);
-            data = nullptr;
-            capacity = 0;
+            release();
         } else if (n > capacity) {
             reallocate(n);
         }
     }
 
   private:
+    static constexpr size_t mapBytes = size_t{1} << 20;
+    static constexpr size_t largePage = size_t{2} << 20;
+
+    static size_t mappedBytes(uint32_t n) {
+        size_t bytes = size_t{n} * sizeof(T);
+        return bytes < mapBytes ? 0 : (bytes + 4095) & ~size_t{4095};
+    }
+
+    void release() {
+        if (size_t mapped = mappedBytes(capacity))
+            munmap(data, mapped);
+        else
+            std::free(data);
+        data = nullptr;
+        capacity = 0;
+    }
+
     void grow(uint32_t i) {
         if (i >= maxCapacity) throw MemoryException{{"memory exhausted"}};
         uint32_t n = capacity == 0 ? 1 : capacity;
@@ -54,10 +74,34 @@ template <typename T> struct GrowArray {
 
     void reallocate(uint32_t n) {
         if (n > maxCapacity) throw MemoryException{{"memory exhausted"}};
-        void* grown = std::realloc(static_cast<void*>(data), size_t{n} * sizeof(T));
-        if (!grown) throw MemoryException{{"memory exhausted"}};
-        data = static_cast<T*>(grown);
-        std::memset(static_cast<void*>(data + capacity), 0, size_t{n - capacity} * sizeof(T));
+        size_t mapped = mappedBytes(n);
+        if (mapped == 0) {
+            void* grown = std::realloc(static_cast<void*>(data), size_t{n} * sizeof(T));
+            if (!grown) throw MemoryException{{"memory exhausted"}};
+            data = static_cast<T*>(grown);
+            std::memset(static_cast<void*>(data + capacity), 0, size_t{n - capacity} * sizeof(T));
+        } else if (size_t old = mappedBytes(capacity)) {
+            void* grown = mremap(data, old, mapped, MREMAP_MAYMOVE);
+            if (grown == MAP_FAILED) throw MemoryException{{"memory exhausted"}};
+            data = static_cast<T*>(grown);
+            adviseLargePages(mapped);
+        } else {
+            void* fresh = mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (fresh == MAP_FAILED) throw MemoryException{{"memory exhausted"}};
+            if (capacity) std::memcpy(fresh, static_cast<void*>(data), size_t{capacity} * sizeof(T));
+            std::free(data);
+            data = static_cast<T*>(fresh);
+            adviseLargePages(mapped);
+        }
         capacity = n;
+    }
+
+    // The table is indexed by variable, in no order the TLB could follow.
+    void adviseLargePages(size_t bytes) {
+        if (bytes < 2 * largePage) return;
+        uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + largePage - 1) & ~(largePage - 1);
+        uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(largePage - 1);
+        if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
     }
 };
