@@ -101,6 +101,7 @@ uint32_t Solver::chooseInnermost(uint32_t pos) {
 uint32_t Solver::liveAtOrBelow(uint32_t p) {
     if (!skipValid) {
         skipBelow.resize(0);
+        occurringSkip.resize(0);
         skipValid = true;
     }
     auto dead = [this](uint32_t q) {
@@ -108,6 +109,13 @@ uint32_t Solver::liveAtOrBelow(uint32_t p) {
         return isExistential(x) && occurrences(x) == 0;
     };
     return firstUnpassed(skipBelow, p, dead);
+}
+
+// The same for universals too: where a universal without occurrences counts
+// for nothing, a walk need not stop at it.
+uint32_t Solver::occurringAtOrBelow(uint32_t p) {
+    if (!skipValid) liveAtOrBelow(0);
+    return firstUnpassed(occurringSkip, p, [this](uint32_t q) { return occurrences(order[q]) == 0; });
 }
 
 // Existentials without occurrences take no part in the walks below, so the
@@ -133,7 +141,7 @@ uint32_t Solver::chooseStackSize(uint32_t pos) {
 
     // inner is the summed occurrence count of positions q + 1 to pos - 1.
     uint32_t inner = 0;
-    for (uint32_t r = liveAtOrBelow(pos - 1); r > b; r = liveAtOrBelow(r - 1))
+    for (uint32_t r = occurringAtOrBelow(pos - 1); r > b; r = occurringAtOrBelow(r - 1))
         inner += occurrences(order[r]);
     uint32_t best2 = best;
     uint32_t bestPos2 = b;
@@ -146,7 +154,7 @@ uint32_t Solver::chooseStackSize(uint32_t pos) {
             bestPos2 = q;
         }
         if (q <= pos - 1) inner += occ; // the positions below q count it
-        q = liveAtOrBelow(q - 1);
+        q = occurringAtOrBelow(q - 1);
     }
     return best2 < best ? bestPos2 : bestPos;
 }

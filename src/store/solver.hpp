@@ -131,6 +131,7 @@ struct Solver {
     bool pureScanned = false;                // every position had its first check
     GrowArray<uint32_t> skipBelow;           // per position: 1 + a lower live position
     bool skipValid = false;                  // false once a variable occurs again
+    GrowArray<uint32_t> occurringSkip;       // per position: 1 + a lower one, all between without occurrences
     GrowArray<uint32_t> innermostSkip;       // per position: 1 + a lower one, all between gone or universal
     GrowArray<uint32_t> boundSkip;           // per position: 1 + a lower one, all between eliminated
     std::vector<Literal> trail; // assigned literals, newest last
@@ -291,6 +292,7 @@ struct Solver {
     uint32_t chooseInnermost(uint32_t pos);
     uint32_t chooseStackSize(uint32_t pos);
     uint32_t liveAtOrBelow(uint32_t p);
+    uint32_t occurringAtOrBelow(uint32_t p);
     uint32_t chooseMaxConflicts(uint32_t pos);
     uint32_t chooseLiteralBound(uint32_t pos);
     int32_t eliminationCost(Variable x);
