@@ -52,3 +52,19 @@ bool ClauseArena::owns(const void* block) const {
                                [](const char* q, const Chunk& c) { return q < c.begin; });
     return at != chunks.begin() && p < std::prev(at)->end;
 }
+
+// The smallest larger returned block is cut in halves down to class c: one
+// half of each size stays returned, the last two are of class c.
+bool ClauseArena::splitLarger(unsigned c, size_t bytes) {
+    unsigned d = c + 1;
+    while (d < std::size(recycled) && !recycled[d])
+        ++d;
+    if (d == std::size(recycled)) return false;
+    char* block = static_cast<char*>(recycled[d]);
+    recycled[d] = *reinterpret_cast<void**>(block);
+    size_t half = bytes << (d - c - 1);
+    for (unsigned k = d; k-- > c; half /= 2)
+        recycle(block + half, half);
+    recycle(block, bytes);
+    return true;
+}

@@ -35,10 +35,13 @@ class ClauseArena {
     bool owns(const void* block) const;
 
     // Blocks of a few sizes that are given back in any order (growing lists):
-    // a returned block waits for the next request of exactly its size.
+    // a returned block waits for the next request of its size, or is split
+    // for a smaller one, since lists that grew long outgrow blocks no other
+    // list might reach.
     void* getSized(size_t bytes) {
-        void*& head = recycled[sizeClass(bytes)];
-        if (!head) return get(bytes);
+        unsigned c = sizeClass(bytes);
+        void*& head = recycled[c];
+        if (!head && !splitLarger(c, bytes)) return get(bytes);
         void* block = head;
         head = *static_cast<void**>(block);
         return block;
@@ -54,7 +57,9 @@ class ClauseArena {
     static constexpr size_t chunkBytes = size_t{4} << 20;
 
     bool addChunk(size_t bytes);
-    // Requested sizes are a fixed multiple of a power of two.
+    bool splitLarger(unsigned c, size_t bytes);
+    // Requested sizes are a fixed multiple of a power of two, so a block of
+    // the next class is twice as large.
     static unsigned sizeClass(size_t bytes) { return unsigned(64 - __builtin_clzll(bytes)); }
 
     struct Chunk {

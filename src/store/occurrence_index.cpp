@@ -10,9 +10,9 @@
 // every listed clause's literals behind its entries, so that the subsumption
 // checks of input clauses reject almost every candidate without touching it.
 // Nothing reorders or strengthens a clause before the end of input; after it
-// the filters are no longer kept. The short list blocks of that time come
-// from an arena, as millions of tiny lists grow there at once; a list that
-// outgrows them, or its block after loading, moves to the heap.
+// the filters are no longer kept. The list blocks of that time come from an
+// arena, as millions of tiny lists grow there at once; a list that outgrows
+// its block after loading moves to the heap.
 
 #include "store/solver.hpp"
 
@@ -28,11 +28,6 @@ bool stores(const Clause* c, Literal lit) {
     return false;
 }
 
-// Blocks up to this many entries come from the arena. Longer lists are few,
-// and the blocks they outgrow would wait in the arena for a list of exactly
-// their size; the heap merges and reuses them.
-constexpr uint32_t arenaListCapacity = 64;
-
 } // namespace
 
 // A filter of 0 is computed here; every clause's filter has its key's bit.
@@ -42,18 +37,7 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
     if (list.count == list.capacity) {
         uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
         Clause** entries;
-        if (loading && capacity > arenaListCapacity) {
-            // The filters move up behind the grown entries.
-            bool fromArena = list.capacity <= arenaListCapacity;
-            void* grown = fromArena ? std::malloc(capacity * slot)
-                                    : std::realloc(static_cast<void*>(list.entries), capacity * slot);
-            if (!grown) throw MemoryException{{"memory exhausted"}};
-            entries = static_cast<Clause**>(grown);
-            const Clause* const* old = fromArena ? list.entries : entries;
-            if (fromArena) std::memcpy(entries, old, list.count * sizeof(Clause*));
-            std::memcpy(entries + capacity, old + list.capacity, list.count * sizeof(uint16_t));
-            if (fromArena) listArena.recycle(list.entries, list.capacity * slot);
-        } else if (loading) {
+        if (loading) {
             entries = static_cast<Clause**>(listArena.getSized(capacity * slot));
             if (!entries) throw MemoryException{{"memory exhausted"}};
             if (list.count) {
