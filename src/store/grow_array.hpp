@@ -55,7 +55,8 @@ template <typename T> struct GrowArray {
         return bytes < mapBytes ? 0 : (bytes + 4095) & ~size_t{4095};
     }
 
-    void release() {
+    // The slow paths stay out of line: tables are indexed all over.
+    [[gnu::noinline]] void release() {
         if (size_t mapped = mappedBytes(capacity))
             munmap(data, mapped);
         else
@@ -64,7 +65,7 @@ template <typename T> struct GrowArray {
         capacity = 0;
     }
 
-    void grow(uint32_t i) {
+    [[gnu::noinline, gnu::cold]] void grow(uint32_t i) {
         if (i >= maxCapacity) throw MemoryException{{"memory exhausted"}};
         uint32_t n = capacity == 0 ? 1 : capacity;
         while (n <= i)
@@ -72,7 +73,7 @@ template <typename T> struct GrowArray {
         reallocate(n);
     }
 
-    void reallocate(uint32_t n) {
+    [[gnu::noinline]] void reallocate(uint32_t n) {
         if (n > maxCapacity) throw MemoryException{{"memory exhausted"}};
         size_t mapped = mappedBytes(n);
         if (mapped == 0) {
