@@ -47,7 +47,7 @@ template <typename T> struct GrowArray {
     }
 
   private:
-    static constexpr size_t mapBytes = size_t{1} << 20;
+    static constexpr size_t mapBytes = size_t{128} << 10;
     static constexpr size_t largePage = size_t{2} << 20;
 
     static size_t mappedBytes(uint32_t n) {
