@@ -18,3 +18,20 @@ TEST(GrowArray, HugeIndexRaisesMemoryExhausted) {
     EXPECT_EQ(a.capacity, 4u);
     EXPECT_EQ(a[3], 1u);
 }
+
+// Large tables are mapped and grown by moving pages: the elements written
+// must survive each move, and every new element reads as zero, also after
+// the table was given back and grown again.
+TEST(GrowArray, LargeTableKeepsElementsAndZeroFills) {
+    GrowArray<uint32_t> a;
+    for (int round = 0; round < 2; ++round) {
+        for (uint32_t i = 1; i <= (uint32_t{1} << 20); i *= 2) {
+            EXPECT_EQ(a[i + 1], 0u) << i;
+            a[i] = i;
+        }
+        for (uint32_t i = 1; i <= (uint32_t{1} << 20); i *= 2)
+            EXPECT_EQ(a.get(i), i);
+        EXPECT_EQ(a.get(3 << 18), 0u);
+        a.resize(0);
+    }
+}
