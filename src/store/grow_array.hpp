@@ -99,10 +99,9 @@ template <typename T> struct GrowArray {
     }
 
     // The table is indexed by variable, in no order the TLB could follow.
-    void adviseLargePages(size_t bytes) {
-        if (bytes < 2 * largePage) return;
-        uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + largePage - 1) & ~(largePage - 1);
-        uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(largePage - 1);
-        if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    // The advice covers the whole mapping: advice on a part would split it,
+    // and mremap cannot move a range that spans two mappings.
+    void adviseLargePages(size_t mapped) {
+        if (mapped >= 2 * largePage) madvise(static_cast<void*>(data), mapped, MADV_HUGEPAGE);
     }
 };

@@ -21,17 +21,19 @@ TEST(GrowArray, HugeIndexRaisesMemoryExhausted) {
 
 // Large tables are mapped and grown by moving pages: the elements written
 // must survive each move, and every new element reads as zero, also after
-// the table was given back and grown again.
+// the table was given back and grown again. Sizes that are no multiple of a
+// large page come in as well.
 TEST(GrowArray, LargeTableKeepsElementsAndZeroFills) {
     GrowArray<uint32_t> a;
     for (int round = 0; round < 2; ++round) {
-        for (uint32_t i = 1; i <= (uint32_t{1} << 20); i *= 2) {
+        a.resize(1'234'567);
+        for (uint32_t i = 1; i <= (uint32_t{1} << 23); i *= 2) {
             EXPECT_EQ(a[i + 1], 0u) << i;
             a[i] = i;
         }
-        for (uint32_t i = 1; i <= (uint32_t{1} << 20); i *= 2)
+        for (uint32_t i = 1; i <= (uint32_t{1} << 23); i *= 2)
             EXPECT_EQ(a.get(i), i);
-        EXPECT_EQ(a.get(3 << 18), 0u);
+        EXPECT_EQ(a.get(3 << 21), 0u);
         a.resize(0);
     }
 }
