@@ -10,6 +10,8 @@
 
 #include "store/solver.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <utility>
@@ -115,6 +117,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         for (Clause* r : recentSubsumers)
             if (r == d) return;
         recentSubsumers[recentNext] = d;
+        recentFilters[recentNext] = watchFilter(d, d->key);
         recentNext = (recentNext + 1) % std::size(recentSubsumers);
     };
     auto finish = [&](bool found) {
@@ -123,55 +126,37 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         mark(key) = 0;
         return found;
     };
+    // A candidate whose filter has a bit that c's lacks holds a literal c
+    // lacks, so only the few that fit are read at all.
+    uint64_t filter = watchFilter(c, key);
     // A clause that subsumed one resolvent tends to subsume its siblings, so
     // the last few subsumers are tried first, and a hit also moves to the
     // front of its watch list, where the next pass looks before any full scan.
     // Any stored clause that covers c would be met by the scans, so trying
-    // some of them early changes nothing but the time.
-    for (Clause* d : recentSubsumers)
-        if (d && d->key != 0 && covers(d)) return finish(true);
+    // some of them early changes nothing but the time. A remembered filter
+    // may have outlived a literal of its clause; that only skips the shortcut.
+    for (uint32_t k = 0; k < std::size(recentSubsumers); ++k) {
+        Clause* d = recentSubsumers[k];
+        if (d && !(recentFilters[k] & ~filter) && d->key != 0 && covers(d)) return finish(true);
+    }
     constexpr uint32_t fronts = 2;
-    for (uint32_t i = 0; i <= c->size; ++i) {
-        Literal lit = i < c->size ? c->literals[i] : key;
-        OccurrenceList& list = watchList(lit);
-        for (uint32_t j = 0; j < list.count && j < fronts; ++j) {
-            Clause* d = list.entries[j];
-            if (d->key != 0 && d->watch == lit && covers(d)) {
-                std::swap(list.entries[0], list.entries[j]);
-                remember(d);
-                return finish(true);
-            }
+    auto scan = [&](Literal lit, uint32_t from, uint32_t to) {
+        WatchList& list = watchList(lit);
+        to = std::min(to, list.count);
+        for (uint32_t j = from; j < to; ++j) {
+            if (list.entries[j].filter & ~filter) continue;
+            Clause* d = list.entries[j].clause;
+            if (d->key == 0 || d->watch != lit || !covers(d)) continue;
+            std::swap(list.entries[0], list.entries[j]);
+            remember(d);
+            return true;
         }
-    }
-    for (uint32_t i = 0; i <= c->size; ++i) {
-        Literal lit = i < c->size ? c->literals[i] : key;
-        OccurrenceList& list = watchList(lit);
-        for (uint32_t j = 0; j < prefetchAhead && j < list.count; ++j)
-            __builtin_prefetch(list.entries[j]);
-        uint32_t kept = 0;
-        uint32_t j = 0;
-        bool hit = false;
-        while (j < list.count && !hit) {
-            if (j + prefetchAhead < list.count) __builtin_prefetch(list.entries[j + prefetchAhead]);
-            Clause* d = list.entries[j++];
-            if (d->key == 0 || d->watch != lit) continue;
-            list.entries[kept++] = d;
-            hit = j > fronts && covers(d);
-        }
-        uint32_t found = kept - 1;
-        uint32_t dropped = j - kept;
-        if (dropped != 0) {
-            while (j < list.count)
-                list.entries[kept++] = list.entries[j++];
-            indexEntries -= dropped;
-            list.count = kept;
-        }
-        if (hit) {
-            std::swap(list.entries[0], list.entries[found]);
-            remember(list.entries[0]);
-            return finish(true);
-        }
-    }
+        return false;
+    };
+    for (uint32_t i = 0; i <= n; ++i)
+        if (scan(i < n ? c->literals[i] : key, 0, fronts)) return finish(true);
+    for (uint32_t i = 0; i <= n; ++i)
+        if (scan(i < n ? c->literals[i] : key, fronts, UINT32_MAX)) return finish(true);
     return finish(false);
 }
 
