@@ -164,6 +164,9 @@ struct Solver {
     GrowArray<ResolutionStep> resolutionParents; // per clause id
     GrowArray<Clause*> inputClauseCopies;        // per input clause id: full copy, key last
     GrowArray<Literal> literalBuffer;            // scratch for building clauses
+    GrowArray<uint32_t> clashMark;               // per variable: 2 * epoch + sign in the marked clause
+    uint32_t clashEpoch = 0;                     // current marking, see nextResolvent
+    const Clause* clashMarked = nullptr;         // the positive parent marked in clashMark
     ClausePool clausePool{false};
     ClauseArena inputArena; // clauses created while loading
     ClauseArena listArena;  // index list blocks allocated while loading
@@ -344,6 +347,7 @@ struct Solver {
     bool eliminateExistential(Variable v);
     void rekeyClauses(Variable v);
     Clause* nextResolvent(Variable v, Clause*& posCursor, Clause*& negCursor);
+    bool clashesWithMarked(const Clause* n);
     void printStepProgress(const char* action, Variable v);
 
     // Universal expansion, solve/expand.cpp.
