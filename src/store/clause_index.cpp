@@ -140,14 +140,26 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         if (d && !(recentFilters[k] & ~filter) && d->key != 0 && covers(d)) return finish(true);
     }
     constexpr uint32_t fronts = 2;
+    // Four filters are tested per branch: nearly every entry fails, and the
+    // clause is read only for one that fits.
+    uint64_t outside = ~filter;
+    auto nextFit = [outside](const WatchEntry* e, uint32_t j, uint32_t to) {
+        for (; j + 4 <= to; j += 4)
+            if (!(e[j].filter & outside) | !(e[j + 1].filter & outside) |
+                !(e[j + 2].filter & outside) | !(e[j + 3].filter & outside))
+                break;
+        for (; j < to; ++j)
+            if (!(e[j].filter & outside)) return j;
+        return to;
+    };
     auto scan = [&](Literal lit, uint32_t from, uint32_t to) {
         WatchList& list = watchList(lit);
+        WatchEntry* e = list.entries;
         to = std::min(to, list.count);
-        for (uint32_t j = from; j < to; ++j) {
-            if (list.entries[j].filter & ~filter) continue;
-            Clause* d = list.entries[j].clause;
+        for (uint32_t j = nextFit(e, from, to); j < to; j = nextFit(e, j + 1, to)) {
+            Clause* d = e[j].clause;
             if (d->key == 0 || d->watch != lit || !covers(d)) continue;
-            std::swap(list.entries[0], list.entries[j]);
+            std::swap(e[0], e[j]);
             remember(d);
             return true;
         }
@@ -155,8 +167,12 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     };
     for (uint32_t i = 0; i <= n; ++i)
         if (scan(i < n ? c->literals[i] : key, 0, fronts)) return finish(true);
-    for (uint32_t i = 0; i <= n; ++i)
-        if (scan(i < n ? c->literals[i] : key, fronts, UINT32_MAX)) return finish(true);
+    for (uint32_t i = 0; i <= n; ++i) {
+        Literal lit = i < n ? c->literals[i] : key;
+        WatchList& list = watchList(lit);
+        if (list.count > 2 * list.live + 8) compactWatches(lit);
+        if (scan(lit, fronts, UINT32_MAX)) return finish(true);
+    }
     return finish(false);
 }
 
@@ -207,6 +223,7 @@ void Solver::deleteClause(Clause* d) {
 // The index may still list c; it is freed once the lists have been cleared
 // of it.
 void Solver::retireClause(Clause* c) {
+    unwatch(c);
     staleEntries += c->size + 1;
     c->key = 0;
     retired.push_back(c);
@@ -229,6 +246,7 @@ void Solver::detachKeyLists(Variable v) {
     VarRecord r = vars.get(v);
     for (Clause* heads[] = {r.posHead, r.negHead}; Clause * c : heads) {
         for (; c; c = c->next) {
+            unwatch(c);
             staleEntries += c->size + 1;
             c->key = 0;
         }

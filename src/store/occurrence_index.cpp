@@ -117,6 +117,27 @@ void Solver::rewatch(Clause* c) {
     }
     c->watch = best;
     pushWatch(watchList(best), c);
+    ++watchList(best).live;
+}
+
+// Clauses defining functions are linked but never watched.
+void Solver::unwatch(const Clause* c) {
+    if (c->key != 0 && c->watch != 0) --watchList(c->watch).live;
+}
+
+// Scans skip stale entries without reading their clauses, so a list that is
+// mostly stale is cleared here rather than scanned again and again.
+void Solver::compactWatches(Literal lit) {
+    WatchList& w = watchList(lit);
+    uint32_t kept = 0;
+    for (uint32_t j = 0; j < w.count; ++j) {
+        const Clause* c = w.entries[j].clause;
+        if (c->key != 0 && c->watch == lit) w.entries[kept++] = w.entries[j];
+    }
+    uint32_t dropped = w.count - kept;
+    indexEntries -= dropped;
+    staleEntries -= std::min<uint64_t>(staleEntries, dropped);
+    w.count = kept;
 }
 
 // The watch entry's filter would keep the bit of the lost literal, so the
@@ -124,6 +145,7 @@ void Solver::rewatch(Clause* c) {
 void Solver::literalLeft(Clause* c, Literal) {
     if (c->key == 0) return;
     staleEntries += 2;
+    unwatch(c);
     rewatch(c);
 }
 
@@ -188,6 +210,7 @@ void Solver::collectGarbage() {
             }
             indexEntries -= w.count - kept;
             w.count = kept;
+            w.live = kept;
         }
     }
     for (Clause*& c : recentSubsumers)

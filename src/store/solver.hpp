@@ -44,6 +44,7 @@ struct WatchList {
     WatchEntry* entries;
     uint32_t count;
     uint32_t capacity;
+    uint32_t live; // clauses watched here now; count minus live entries are stale
 };
 
 struct LiteralIndex {
@@ -293,6 +294,8 @@ struct Solver {
     void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
     void literalLeft(Clause* c, Literal lit);
     void rewatch(Clause* c);
+    void unwatch(const Clause* c);
+    void compactWatches(Literal lit);
     std::vector<Clause*> clausesHolding(Variable v);
     void compactOccurs(Literal lit);
     void maybeCollectGarbage();
