@@ -165,14 +165,16 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         }
         return false;
     };
-    for (uint32_t i = 0; i <= n; ++i)
-        if (scan(i < n ? c->literals[i] : key, 0, fronts)) return finish(true);
+    // The second pass starts behind the fronts, so a list is cleared only
+    // before the first pass has looked at its front.
     for (uint32_t i = 0; i <= n; ++i) {
         Literal lit = i < n ? c->literals[i] : key;
         WatchList& list = watchList(lit);
         if (list.count > 2 * list.live + 8) compactWatches(lit);
-        if (scan(lit, fronts, UINT32_MAX)) return finish(true);
+        if (scan(lit, 0, fronts)) return finish(true);
     }
+    for (uint32_t i = 0; i <= n; ++i)
+        if (scan(i < n ? c->literals[i] : key, fronts, UINT32_MAX)) return finish(true);
     return finish(false);
 }
 
