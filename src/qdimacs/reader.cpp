@@ -239,8 +239,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
             Variable v = var(literals[i]);
             if (v >= literalIndex.capacity) continue;
             const LiteralIndex& x = literalIndex.data[v];
-            const OccurrenceList& w = x.watches[literals[i] < 0];
-            if (w.count) __builtin_prefetch(entryFilters(w));
+            const WatchList& w = x.watches[literals[i] < 0];
+            if (w.count) __builtin_prefetch(w.entries);
             const OccurrenceList& o = x.occurs[literals[i] < 0];
             if (o.count) {
                 __builtin_prefetch(entryFilters(o));

@@ -37,6 +37,18 @@ void Solver::rekeyClauses(Variable v) {
     }
 }
 
+// Most pairs of parents clash on a second variable. The positive parent's
+// literals are marked once for all its partners, so a clash is found by one
+// lookup per literal of the negative parent instead of a merge up to it.
+bool Solver::clashesWithMarked(const Clause* n) {
+    uint32_t stamp = 2 * clashEpoch;
+    for (uint32_t j = 0; j < n->size; ++j) {
+        Literal lit = n->literals[j];
+        if (clashMark.get(var(lit)) == stamp + (lit < 0)) return true;
+    }
+    return false;
+}
+
 Clause* Solver::nextResolvent(Variable v, Clause*& posCursor, Clause*& negCursor) {
     VarRecord& r = vars[v];
     if (!r.posHead) {
@@ -53,7 +65,19 @@ Clause* Solver::nextResolvent(Variable v, Clause*& posCursor, Clause*& negCursor
         }
         Clause* n = negCursor;
         negCursor = n->next;
-        Clause* resolvent = resolve(posCursor, n);
+        if (posCursor != clashMarked) {
+            if (++clashEpoch >= (uint32_t{1} << 30)) {
+                clashEpoch = 1;
+                for (uint32_t w = 0; w < clashMark.capacity; ++w)
+                    clashMark.data[w] = 0;
+            }
+            for (uint32_t i = 0; i < posCursor->size; ++i) {
+                Literal lit = posCursor->literals[i];
+                clashMark[var(lit)] = 2 * clashEpoch + (lit > 0);
+            }
+            clashMarked = posCursor;
+        }
+        Clause* resolvent = clashesWithMarked(n) ? nullptr : resolve(posCursor, n);
         if (!posCursor->next) removeClauseOccurrences(n, -Literal(v));
         if (!resolvent) continue;
         resolvent->id = nextClauseId++;
@@ -69,6 +93,7 @@ bool Solver::eliminateExistential(Variable v) {
     if (showProgress) printStepProgress("Eliminating #", v);
     uint32_t s0 = forwardSubsumed;
     rekeyClauses(v);
+    clashMarked = nullptr;
     Clause* posCursor = vars[v].posHead;
     Clause* negCursor = vars[v].negHead;
     uint32_t count = 0;

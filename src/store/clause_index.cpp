@@ -10,6 +10,8 @@
 
 #include "store/solver.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <utility>
@@ -115,6 +117,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         for (Clause* r : recentSubsumers)
             if (r == d) return;
         recentSubsumers[recentNext] = d;
+        recentFilters[recentNext] = watchFilter(d, d->key);
         recentNext = (recentNext + 1) % std::size(recentSubsumers);
     };
     auto finish = [&](bool found) {
@@ -123,55 +126,55 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         mark(key) = 0;
         return found;
     };
+    // A candidate whose filter has a bit that c's lacks holds a literal c
+    // lacks, so only the few that fit are read at all.
+    uint64_t filter = watchFilter(c, key);
     // A clause that subsumed one resolvent tends to subsume its siblings, so
     // the last few subsumers are tried first, and a hit also moves to the
     // front of its watch list, where the next pass looks before any full scan.
     // Any stored clause that covers c would be met by the scans, so trying
-    // some of them early changes nothing but the time.
-    for (Clause* d : recentSubsumers)
-        if (d && d->key != 0 && covers(d)) return finish(true);
+    // some of them early changes nothing but the time. A remembered filter
+    // may have outlived a literal of its clause; that only skips the shortcut.
+    for (uint32_t k = 0; k < std::size(recentSubsumers); ++k) {
+        Clause* d = recentSubsumers[k];
+        if (d && !(recentFilters[k] & ~filter) && d->key != 0 && covers(d)) return finish(true);
+    }
     constexpr uint32_t fronts = 2;
-    for (uint32_t i = 0; i <= c->size; ++i) {
-        Literal lit = i < c->size ? c->literals[i] : key;
-        OccurrenceList& list = watchList(lit);
-        for (uint32_t j = 0; j < list.count && j < fronts; ++j) {
-            Clause* d = list.entries[j];
-            if (d->key != 0 && d->watch == lit && covers(d)) {
-                std::swap(list.entries[0], list.entries[j]);
-                remember(d);
-                return finish(true);
-            }
+    // Four filters are tested per branch: nearly every entry fails, and the
+    // clause is read only for one that fits.
+    uint64_t outside = ~filter;
+    auto nextFit = [outside](const WatchEntry* e, uint32_t j, uint32_t to) {
+        for (; j + 4 <= to; j += 4)
+            if (!(e[j].filter & outside) | !(e[j + 1].filter & outside) |
+                !(e[j + 2].filter & outside) | !(e[j + 3].filter & outside))
+                break;
+        for (; j < to; ++j)
+            if (!(e[j].filter & outside)) return j;
+        return to;
+    };
+    auto scan = [&](Literal lit, uint32_t from, uint32_t to) {
+        WatchList& list = watchList(lit);
+        WatchEntry* e = list.entries;
+        to = std::min(to, list.count);
+        for (uint32_t j = nextFit(e, from, to); j < to; j = nextFit(e, j + 1, to)) {
+            Clause* d = e[j].clause;
+            if (d->key == 0 || d->watch != lit || !covers(d)) continue;
+            std::swap(e[0], e[j]);
+            remember(d);
+            return true;
         }
+        return false;
+    };
+    // The second pass starts behind the fronts, so a list is cleared only
+    // before the first pass has looked at its front.
+    for (uint32_t i = 0; i <= n; ++i) {
+        Literal lit = i < n ? c->literals[i] : key;
+        WatchList& list = watchList(lit);
+        if (list.count > 2 * list.live + 8) compactWatches(lit);
+        if (scan(lit, 0, fronts)) return finish(true);
     }
-    for (uint32_t i = 0; i <= c->size; ++i) {
-        Literal lit = i < c->size ? c->literals[i] : key;
-        OccurrenceList& list = watchList(lit);
-        for (uint32_t j = 0; j < prefetchAhead && j < list.count; ++j)
-            __builtin_prefetch(list.entries[j]);
-        uint32_t kept = 0;
-        uint32_t j = 0;
-        bool hit = false;
-        while (j < list.count && !hit) {
-            if (j + prefetchAhead < list.count) __builtin_prefetch(list.entries[j + prefetchAhead]);
-            Clause* d = list.entries[j++];
-            if (d->key == 0 || d->watch != lit) continue;
-            list.entries[kept++] = d;
-            hit = j > fronts && covers(d);
-        }
-        uint32_t found = kept - 1;
-        uint32_t dropped = j - kept;
-        if (dropped != 0) {
-            while (j < list.count)
-                list.entries[kept++] = list.entries[j++];
-            indexEntries -= dropped;
-            list.count = kept;
-        }
-        if (hit) {
-            std::swap(list.entries[0], list.entries[found]);
-            remember(list.entries[0]);
-            return finish(true);
-        }
-    }
+    for (uint32_t i = 0; i <= n; ++i)
+        if (scan(i < n ? c->literals[i] : key, fronts, UINT32_MAX)) return finish(true);
     return finish(false);
 }
 
@@ -222,6 +225,7 @@ void Solver::deleteClause(Clause* d) {
 // The index may still list c; it is freed once the lists have been cleared
 // of it.
 void Solver::retireClause(Clause* c) {
+    unwatch(c);
     staleEntries += c->size + 1;
     c->key = 0;
     retired.push_back(c);
@@ -244,6 +248,7 @@ void Solver::detachKeyLists(Variable v) {
     VarRecord r = vars.get(v);
     for (Clause* heads[] = {r.posHead, r.negHead}; Clause * c : heads) {
         for (; c; c = c->next) {
+            unwatch(c);
             staleEntries += c->size + 1;
             c->key = 0;
         }

@@ -11,14 +11,13 @@
 // A subsumer is watched under one of its literals, all of which c holds.
 // Keyed on a stored literal of c, it can only hold the literals before it.
 bool Solver::inputSubsumer(const Clause* c, Literal key) {
-    uint16_t filter = literalFilter(c, key);
+    uint64_t filter = watchFilter(c, key);
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : key;
-        const OccurrenceList& list = watchList(lit);
-        const uint16_t* filters = entryFilters(list);
+        const WatchList& list = watchList(lit);
         for (uint32_t j = 0; j < list.count; ++j) {
-            if (filters[j] & ~filter) continue;
-            const Clause* d = list.entries[j];
+            if (list.entries[j].filter & ~filter) continue;
+            const Clause* d = list.entries[j].clause;
             if (d->key == 0 || d->watch != lit) continue;
             uint32_t n = c->size;
             if (d->key != key) {

@@ -6,13 +6,15 @@
 // every list first. Collections run when stale entries reach half the index,
 // so their cost stays proportional to the mutations that caused them.
 //
-// While the input is loaded, each list block also carries a 16-bit filter of
-// every listed clause's literals behind its entries, so that the subsumption
-// checks of input clauses reject almost every candidate without touching it.
-// Nothing reorders or strengthens a clause before the end of input; after it
-// the filters are no longer kept. The list blocks of that time come from an
-// arena, as millions of tiny lists grow there at once; a list that outgrows
-// its block after loading moves to the heap.
+// While the input is loaded, each occurrence list block also carries a 16-bit
+// filter of every listed clause's literals behind its entries, so that the
+// subsumption checks of input clauses reject almost every candidate without
+// touching it. Nothing reorders or strengthens a clause before the end of
+// input; after it those filters are no longer kept. Watch entries keep their
+// 64-bit filters for good, since forward subsumption scans watch lists for
+// every resolvent. The list blocks of loading time come from arenas, as
+// millions of tiny lists grow there at once; a list that outgrows its block
+// after loading moves to the heap.
 
 #include "store/solver.hpp"
 
@@ -62,15 +64,45 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
     ++indexEntries;
 }
 
+// Watch lists carry their filters at every stage, so their blocks hold
+// whole entries; while loading they too come from the arena.
+void Solver::pushWatch(WatchList& list, Clause* c) {
+    if (list.count == list.capacity) {
+        uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
+        size_t bytes = capacity * sizeof(WatchEntry);
+        WatchEntry* entries;
+        if (loading) {
+            entries = static_cast<WatchEntry*>(watchArena.getSized(bytes));
+            if (!entries) throw MemoryException{{"memory exhausted"}};
+            if (list.count) {
+                std::memcpy(entries, list.entries, list.count * sizeof(WatchEntry));
+                watchArena.recycle(list.entries, list.capacity * sizeof(WatchEntry));
+            }
+        } else if (list.entries && watchArena.owns(list.entries)) {
+            entries = static_cast<WatchEntry*>(std::malloc(bytes));
+            if (!entries) throw MemoryException{{"memory exhausted"}};
+            std::memcpy(entries, list.entries, list.count * sizeof(WatchEntry));
+        } else {
+            void* grown = std::realloc(static_cast<void*>(list.entries), bytes);
+            if (!grown) throw MemoryException{{"memory exhausted"}};
+            entries = static_cast<WatchEntry*>(grown);
+        }
+        list.entries = entries;
+        list.capacity = capacity;
+    }
+    list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key)};
+    ++indexEntries;
+}
+
 void Solver::indexClause(Clause* c) {
     uint16_t filter = loading ? literalFilter(c, c->key) : 0;
     for (uint32_t i = 0; i < c->size; ++i)
         pushEntry(occursList(c->literals[i]), c, filter);
-    rewatch(c, filter);
+    rewatch(c);
 }
 
 // The literal of c that the fewest stored clauses hold.
-void Solver::rewatch(Clause* c, uint16_t filter) {
+void Solver::rewatch(Clause* c) {
     auto count = [this](Literal lit) {
         return lit > 0 ? posOccurrences.get(var(lit)) : negOccurrences.get(var(lit));
     };
@@ -84,16 +116,37 @@ void Solver::rewatch(Clause* c, uint16_t filter) {
         }
     }
     c->watch = best;
-    pushEntry(watchList(best), c, filter);
+    pushWatch(watchList(best), c);
+    ++watchList(best).live;
 }
 
-void Solver::literalLeft(Clause* c, Literal lit) {
-    if (c->key == 0) return;
-    ++staleEntries;
-    if (c->watch == lit) {
-        ++staleEntries;
-        rewatch(c);
+// Clauses defining functions are linked but never watched.
+void Solver::unwatch(const Clause* c) {
+    if (c->key != 0 && c->watch != 0) --watchList(c->watch).live;
+}
+
+// Scans skip stale entries without reading their clauses, so a list that is
+// mostly stale is cleared here rather than scanned again and again.
+void Solver::compactWatches(Literal lit) {
+    WatchList& w = watchList(lit);
+    uint32_t kept = 0;
+    for (uint32_t j = 0; j < w.count; ++j) {
+        const Clause* c = w.entries[j].clause;
+        if (c->key != 0 && c->watch == lit) w.entries[kept++] = w.entries[j];
     }
+    uint32_t dropped = w.count - kept;
+    indexEntries -= dropped;
+    staleEntries -= std::min<uint64_t>(staleEntries, dropped);
+    w.count = kept;
+}
+
+// The watch entry's filter would keep the bit of the lost literal, so the
+// clause is watched anew even when its watch stays.
+void Solver::literalLeft(Clause* c, Literal) {
+    if (c->key == 0) return;
+    staleEntries += 2;
+    unwatch(c);
+    rewatch(c);
 }
 
 void Solver::compactOccurs(Literal lit) {
@@ -146,17 +199,18 @@ void Solver::collectGarbage() {
         for (int side = 0; side < 2; ++side) {
             Literal lit = side == 0 ? Literal(v) : -Literal(v);
             compactOccurs(lit);
-            OccurrenceList& w = x.watches[side];
-            uint16_t* filters = loading ? entryFilters(w) : nullptr;
+            // An entry left behind by a rewatch under the same literal has
+            // an outdated filter.
+            WatchList& w = x.watches[side];
             uint32_t kept = 0;
             for (uint32_t j = 0; j < w.count; ++j) {
-                if (w.entries[j]->key != 0 && w.entries[j]->watch == lit) {
-                    if (filters) filters[kept] = filters[j];
+                const Clause* c = w.entries[j].clause;
+                if (c->key != 0 && c->watch == lit && w.entries[j].filter == watchFilter(c, c->key))
                     w.entries[kept++] = w.entries[j];
-                }
             }
             indexEntries -= w.count - kept;
             w.count = kept;
+            w.live = kept;
         }
     }
     for (Clause*& c : recentSubsumers)

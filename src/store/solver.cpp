@@ -34,8 +34,8 @@ Solver::~Solver() {
     for (uint32_t v = 0; v < literalIndex.capacity; ++v) {
         for (OccurrenceList& list : literalIndex.data[v].occurs)
             if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
-        for (OccurrenceList& list : literalIndex.data[v].watches)
-            if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
+        for (WatchList& list : literalIndex.data[v].watches)
+            if (list.entries && !watchArena.owns(list.entries)) std::free(list.entries);
     }
     for (uint32_t v = 0; v < implications.capacity; ++v) {
         std::free(implications.data[v].pos.entries);

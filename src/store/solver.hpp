@@ -31,9 +31,25 @@ struct OccurrenceList {
     uint32_t capacity;
 };
 
+// A watch entry carries a filter of the clause's literals, key included, so
+// that a subsumption scan rejects almost every candidate without reading it.
+// The filter never holds a bit the clause lacks: a clause that loses a
+// literal is watched anew, and the entry it leaves behind is stale.
+struct WatchEntry {
+    Clause* clause;
+    uint64_t filter;
+};
+
+struct WatchList {
+    WatchEntry* entries;
+    uint32_t count;
+    uint32_t capacity;
+    uint32_t live; // clauses watched here now; count minus live entries are stale
+};
+
 struct LiteralIndex {
-    OccurrenceList occurs[2];  // [0] +v, [1] -v: clauses storing the literal
-    OccurrenceList watches[2]; // clauses watched under the literal
+    OccurrenceList occurs[2]; // [0] +v, [1] -v: clauses storing the literal
+    WatchList watches[2];     // clauses watched under the literal
 };
 
 struct Assignment {
@@ -125,6 +141,7 @@ struct Solver {
     uint32_t linkStamp = 0;                  // stamp of the last linked clause
     GrowArray<uint32_t> subsumeMark[2];      // [0] +v, [1] -v: 1 + index in the clause looked up
     Clause* recentSubsumers[32] = {};        // last subsumers found; cleared by collectGarbage
+    uint64_t recentFilters[32] = {};         // their watch filters when found
     uint32_t recentNext = 0;                 // slot of recentSubsumers replaced next
     GrowArray<uint8_t> pureQueued;           // per variable: waits in pureWaiting
     std::vector<Variable> pureWaiting;       // may have become pure since last checked
@@ -149,9 +166,13 @@ struct Solver {
     GrowArray<ResolutionStep> resolutionParents; // per clause id
     GrowArray<Clause*> inputClauseCopies;        // per input clause id: full copy, key last
     GrowArray<Literal> literalBuffer;            // scratch for building clauses
+    GrowArray<uint32_t> clashMark;               // per variable: 2 * epoch + sign in the marked clause
+    uint32_t clashEpoch = 0;                     // current marking, see nextResolvent
+    const Clause* clashMarked = nullptr;         // the positive parent marked in clashMark
     ClausePool clausePool{false};
     ClauseArena inputArena; // clauses created while loading
     ClauseArena listArena;  // index list blocks allocated while loading
+    ClauseArena watchArena; // the same for watch lists, whose blocks have other sizes
     bool consistent = true; // false once the formula is known to be false
     uint32_t forwardSubsumed = 0;
     uint32_t backwardSubsumed = 0;
@@ -241,7 +262,7 @@ struct Solver {
 
     // Occurrence index, store/occurrence_index.cpp.
     OccurrenceList& occursList(Literal lit) { return literalIndex[var(lit)].occurs[lit < 0]; }
-    OccurrenceList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
+    WatchList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
     uint32_t occursCount(Literal lit) const {
         return literalIndex.get(var(lit)).occurs[lit < 0].count;
     }
@@ -258,11 +279,24 @@ struct Solver {
             filter |= literalBit(c->literals[i]);
         return filter;
     }
+    // One of 64 bits per literal, for the watch entries.
+    static uint64_t watchBit(Literal lit) {
+        return uint64_t{1} << ((uint32_t(lit) * 0x9E3779B1u) >> 26);
+    }
+    static uint64_t watchFilter(const Clause* c, Literal key) {
+        uint64_t filter = watchBit(key);
+        for (uint32_t i = 0; i < c->size; ++i)
+            filter |= watchBit(c->literals[i]);
+        return filter;
+    }
     void pushEntry(OccurrenceList& list, Clause* c, uint16_t filter = 0);
+    void pushWatch(WatchList& list, Clause* c);
     void indexClause(Clause* c);
     void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
     void literalLeft(Clause* c, Literal lit);
-    void rewatch(Clause* c, uint16_t filter = 0);
+    void rewatch(Clause* c);
+    void unwatch(const Clause* c);
+    void compactWatches(Literal lit);
     std::vector<Clause*> clausesHolding(Variable v);
     void compactOccurs(Literal lit);
     void maybeCollectGarbage();
@@ -318,6 +352,7 @@ struct Solver {
     bool eliminateExistential(Variable v);
     void rekeyClauses(Variable v);
     Clause* nextResolvent(Variable v, Clause*& posCursor, Clause*& negCursor);
+    bool clashesWithMarked(const Clause* n);
     void printStepProgress(const char* action, Variable v);
 
     // Universal expansion, solve/expand.cpp.

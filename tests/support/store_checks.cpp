@@ -37,6 +37,14 @@ bool listed(const OccurrenceList& list, const Clause* c) {
     return std::find(list.entries, list.entries + list.count, c) != list.entries + list.count;
 }
 
+// A watch entry whose filter is exactly the clause's, so no scan can skip it.
+bool watched(const WatchList& list, const Clause* c) {
+    uint64_t filter = Solver::watchFilter(c, c->key);
+    for (uint32_t j = 0; j < list.count; ++j)
+        if (list.entries[j].clause == c && list.entries[j].filter == filter) return true;
+    return false;
+}
+
 // The occurrence index against the key lists: every clause listed under
 // each literal it stores and watched under one of its literals, and every
 // entry either a linked clause or one that left the store and is still
@@ -69,8 +77,8 @@ testing::AssertionResult indexIsConsistent(const Solver& s) {
                 for (uint32_t i = 0; i < c->size; ++i)
                     holds = holds || c->literals[i] == w;
                 if (!holds) return fail() << "watched under " << w << ", which it lacks";
-                if (!listed(s.literalIndex.get(var(w)).watches[w < 0], c))
-                    return fail() << "missing from the watches of " << w;
+                if (!watched(s.literalIndex.get(var(w)).watches[w < 0], c))
+                    return fail() << "missing from the watches of " << w << " or filter outdated";
                 linked.insert(c);
             }
         }
@@ -78,15 +86,17 @@ testing::AssertionResult indexIsConsistent(const Solver& s) {
     uint64_t entries = 0;
     for (Variable v = 1; v < s.literalIndex.capacity; ++v) {
         const LiteralIndex& x = s.literalIndex.data[v];
-        for (const OccurrenceList* list : {&x.occurs[0], &x.occurs[1], &x.watches[0], &x.watches[1]}) {
-            entries += list->count;
-            for (uint32_t j = 0; j < list->count; ++j) {
-                const Clause* c = list->entries[j];
-                if (c->key != 0 ? !linked.count(c) : !gone.count(c))
-                    return testing::AssertionFailure() << "variable " << v << " lists a clause "
-                                                       << "that is neither stored nor kept";
-            }
-        }
+        std::vector<const Clause*> listedHere;
+        for (const OccurrenceList* list : {&x.occurs[0], &x.occurs[1]})
+            listedHere.insert(listedHere.end(), list->entries, list->entries + list->count);
+        for (const WatchList* list : {&x.watches[0], &x.watches[1]})
+            for (uint32_t j = 0; j < list->count; ++j)
+                listedHere.push_back(list->entries[j].clause);
+        entries += listedHere.size();
+        for (const Clause* c : listedHere)
+            if (c->key != 0 ? !linked.count(c) : !gone.count(c))
+                return testing::AssertionFailure() << "variable " << v << " lists a clause "
+                                                   << "that is neither stored nor kept";
     }
     if (entries != s.indexEntries)
         return testing::AssertionFailure()
