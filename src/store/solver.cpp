@@ -67,7 +67,6 @@ void Solver::setVariableCount(int32_t n) {
 void Solver::finishInput() {
     loading = false;
     lastInputClauseId = nextClauseId - 1;
-    certificate.indexBase = certificate.lastIndex;
     Variable used = 1;
     Variable usedFile = 1;
     for (uint32_t p = 0; p < lastPosition; ++p) {
@@ -84,6 +83,10 @@ void Solver::finishInput() {
         if (far) lastVar = used;
     }
     lastInputVar = lastVar;
+    // Indexes that are never written (--qdo alone) follow the variables that
+    // occur, so that a header near 2^31 - 1 leaves room for the gates.
+    if (certificates && certificateFileName.empty()) certificate.lastIndex = lastInputVar;
+    certificate.indexBase = certificate.lastIndex;
 }
 
 Clause* Solver::newClause(uint32_t n, const Literal* literals) {
