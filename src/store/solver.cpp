@@ -63,7 +63,8 @@ void Solver::setVariableCount(int32_t n) {
 // Variables made while solving (copies, the constant) are numbered after
 // lastVar. When the header declares far more variables than occur, they are
 // numbered after the last one that occurs instead, so that no table reaches
-// the declared count; certificate indexes still start above the header's.
+// the declared count; written certificate indexes still start above the
+// header's.
 void Solver::finishInput() {
     loading = false;
     lastInputClauseId = nextClauseId - 1;
