@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -154,17 +155,26 @@ bool Solver::readQdimacs(std::FILE* stream) {
     // mean "not quantified".
     //
     // Quantified numbers above plainBound get their flags once the prefix is
-    // read, when it is known whether they are renumbered; a bitmap of the
-    // header's size, whose pages are only touched where numbers fall, finds
-    // them quantified twice meanwhile.
+    // read, when it is known whether they are renumbered. Meanwhile a bitmap
+    // of the header's size, whose pages are only touched where numbers fall,
+    // finds them quantified twice; past 32 MB of address space a set does.
     constexpr uint32_t plainBound = uint32_t{1} << 16;
     std::vector<Variable> prefix;
     std::vector<std::pair<Variable, uint32_t>> lateFlags;
     std::unique_ptr<uint64_t, decltype(&std::free)> seen(nullptr, &std::free);
-    if (lastVar > plainBound) {
+    std::unordered_set<Variable> seenFar;
+    if (lastVar > plainBound && lastVar <= uint32_t{1} << 28) {
         seen.reset(static_cast<uint64_t*>(std::calloc(lastVar / 64 + 1, sizeof(uint64_t))));
         if (!seen) throw MemoryException{{"memory exhausted"}};
     }
+    auto firstTime = [&](Variable v) {
+        if (!seen) return seenFar.insert(v).second;
+        uint64_t& word = seen.get()[v / 64];
+        uint64_t bit = uint64_t{1} << (v % 64);
+        bool fresh = !(word & bit);
+        word |= bit;
+        return fresh;
+    };
     for (;;) {
         in.skipBlanksAndComments();
         int ch = in.peek();
@@ -182,10 +192,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 formatError("variable in quantifier line exceeds the header's variable count");
             uint32_t flags = 2 * (uint32_t(prefix.size()) + 1) + kind;
             if (v > plainBound) {
-                uint64_t& word = seen.get()[v / 64];
-                uint64_t bit = uint64_t{1} << (v % 64);
-                if (word & bit) formatError("variable quantified twice");
-                word |= bit;
+                if (!firstTime(uint32_t(v))) formatError("variable quantified twice");
                 lateFlags.emplace_back(uint32_t(v), flags);
             } else {
                 if (varFlags.get(uint32_t(v)) != 0) formatError("variable quantified twice");
@@ -200,6 +207,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
     }
 
     seen.reset();
+    seenFar = {};
     if (lastVar > plainBound) renumberPrefix(prefix, lateFlags);
 
     // Room for the free variables in front of the prefix. Only the positions
