@@ -16,16 +16,24 @@ void CertificateFile::close() {
     if (stream.is_open()) stream.close();
 }
 
+// Indexes are written as literals, so they end at the largest 32-bit one; a
+// header near that bound leaves room for only a few gates above it.
+uint32_t CertificateFile::nextIndex() {
+    if (lastIndex >= uint32_t(INT32_MAX))
+        throw OutOfBoundsException{{"certificate indexes beyond 2147483647"}};
+    return ++lastIndex;
+}
+
 void CertificateFile::defineAnd(uint32_t k, const Literal* operands, uint32_t count) {
     stream << "E " << k << " A";
     for (uint32_t i = 0; i < count; ++i)
-        stream << ' ' << operands[i];
+        stream << ' ' << shown(operands[i]);
     stream << " 0" << std::endl;
     if (keepGates) keepGate(k, 'A', operands, count);
 }
 
 void CertificateFile::defineIte(uint32_t k, Literal c, Literal t, Literal e) {
-    stream << "E " << k << " I " << c << ' ' << t << ' ' << e << std::endl;
+    stream << "E " << k << " I " << shown(c) << ' ' << shown(t) << ' ' << shown(e) << std::endl;
     if (keepGates) {
         Literal operands[] = {c, t, e};
         keepGate(k, 'I', operands, 3);
@@ -46,7 +54,7 @@ void CertificateFile::writeStep(uint32_t i, uint32_t a, uint32_t b) {
 void CertificateFile::writeValid(const std::vector<std::pair<uint32_t, Literal>>& pairs) {
     stream << "CONCLUDE VALID ";
     for (const auto& [v, f] : pairs)
-        stream << v << ' ' << f << ' ';
+        stream << numbering->fileVariable(v) << ' ' << shown(f) << ' ';
     stream.flush();
 }
 

@@ -162,11 +162,16 @@ void Solver::recordRefutedClause(uint32_t finalId, const GrowArray<ResolutionSte
 }
 
 std::vector<Literal> Solver::qdimacsValues(bool answer) const {
-    if (answer) return outermostUniversal ? std::vector<Literal>{} : outermostValues;
     std::vector<Literal> values;
+    if (answer) {
+        if (!outermostUniversal)
+            for (Literal l : outermostValues)
+                values.push_back(renumbering.fileLiteral(l));
+        return values;
+    }
     if (!outermostUniversal) return values;
     for (Variable x : outermostBlock)
         for (Literal l : refutedClause)
-            if (var(l) == x) values.push_back(-l);
+            if (var(l) == x) values.push_back(-renumbering.fileLiteral(l));
     return values;
 }

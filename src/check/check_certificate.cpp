@@ -208,6 +208,7 @@ Result checkTexts(std::string_view formulaText, std::string_view certificateText
     }
     try {
         Certificate certificate = readCertificate(certificateText);
+        renumberFar(formula, certificate);
         if (certificate.conclusion == Conclusion::valid) {
             checkFunctions(formula, certificate);
             return {Verdict::provedTrue, "VALID: certificate proves the formula true"};

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,20 @@ struct Formula {
     std::vector<size_t> clauseStart{0}; // per clause number [0, clauseCount + 1]; clause 0 is empty
     std::vector<int32_t> literals;      // every clause sorted by variable, repeats merged
     std::vector<uint8_t> tautology;     // per clause number [0, clauseCount]
+
+    // A header may declare up to 2^31 - 1 variables and name a few far up.
+    // Numbers above farBase are then kept aside while reading and renumbered
+    // after it, in order, once the certificate's are known too.
+    static constexpr uint32_t farBase = uint32_t{1} << 16;
+    uint32_t lastNamed = 0;                               // largest number the file names
+    std::unordered_map<uint32_t, uint32_t> farQuantified; // number -> 2 position + universal
+    std::vector<uint32_t> farNumbers; // per variable farBase + 1 + i: its number in the file
+    int64_t shown(int64_t lit) const {
+        uint64_t v = uint64_t(lit < 0 ? -lit : lit);
+        if (v <= farBase || v - farBase > farNumbers.size()) return lit;
+        int64_t x = farNumbers[v - farBase - 1];
+        return lit < 0 ? -x : x;
+    }
 
     uint32_t clauseCount() const { return uint32_t(clauseStart.size() - 2); }
     uint32_t lastOccurring() const { return uint32_t(position.size() - 1); }
@@ -80,6 +95,10 @@ struct Certificate {
 
 // Syntax only; what the numbers refer to is checked against the formula.
 Certificate readCertificate(std::string_view text);
+
+// Gives the numbers kept aside by readFormula, and the certificate's input
+// variables among them, the places after farBase.
+void renumberFar(Formula& formula, Certificate& certificate);
 
 // Both return normally when the certificate proves its conclusion.
 void checkRefutation(const Formula& formula, const Certificate& certificate);

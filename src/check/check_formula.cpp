@@ -119,7 +119,8 @@ Formula readFormula(std::string_view text) {
     // The tables grow with the variables that occur: a header may declare
     // far more than the file uses.
     auto occurs = [&f](uint32_t v) {
-        if (v >= f.position.size()) {
+        f.lastNamed = std::max(f.lastNamed, v);
+        if (v >= f.position.size() && v <= Formula::farBase) {
             f.position.resize(size_t{v} + 1, 0);
             f.universal.resize(size_t{v} + 1, 0);
         }
@@ -141,10 +142,17 @@ Formula readFormula(std::string_view text) {
                 fail(in.line(), "variable " + std::to_string(v) + " exceeds the header's count " +
                                     std::to_string(n));
             occurs(uint32_t(v));
+            bool universal = ch == 'a' || ch == 'A';
+            if (v > Formula::farBase) {
+                if (!f.farQuantified.emplace(uint32_t(v), 2 * nextPosition + universal).second)
+                    fail(in.line(), "variable " + std::to_string(v) + " quantified twice");
+                ++nextPosition;
+                continue;
+            }
             if (f.position[v] != 0)
                 fail(in.line(), "variable " + std::to_string(v) + " quantified twice");
             f.position[v] = nextPosition++;
-            f.universal[v] = ch == 'a' || ch == 'A';
+            f.universal[v] = universal;
         }
     }
 
@@ -181,7 +189,61 @@ Formula readFormula(std::string_view text) {
         f.tautology.push_back(tautology);
         clause.clear();
     }
+    // Numbers the file's size can pay for get their table entries now.
+    if (f.lastNamed > Formula::farBase &&
+        f.lastNamed - Formula::farBase <= 4 * (f.literals.size() + nextPosition)) {
+        f.position.resize(size_t{f.lastNamed} + 1, 0);
+        f.universal.resize(size_t{f.lastNamed} + 1, 0);
+        for (auto [v, flags] : f.farQuantified) {
+            f.position[v] = flags / 2;
+            f.universal[v] = flags & 1;
+        }
+        f.farQuantified.clear();
+        f.lastNamed = 0;
+    }
     return f;
+}
+
+void renumberFar(Formula& f, Certificate& certificate) {
+    if (f.lastNamed <= Formula::farBase) return;
+    uint32_t n = f.variableCount;
+    std::vector<uint32_t>& far = f.farNumbers;
+    auto note = [&](int64_t lit) {
+        uint64_t v = uint64_t(lit < 0 ? -lit : lit);
+        if (v > Formula::farBase && v <= n) far.push_back(uint32_t(v));
+    };
+    for (int32_t lit : f.literals)
+        note(lit);
+    for (auto [v, flags] : f.farQuantified)
+        note(v);
+    for (auto [v, lit] : certificate.functions)
+        note(v), note(lit);
+    for (int32_t lit : certificate.operands)
+        note(lit);
+    std::sort(far.begin(), far.end());
+    far.erase(std::unique(far.begin(), far.end()), far.end());
+    auto renumbered = [&](int64_t lit) {
+        uint64_t v = uint64_t(lit < 0 ? -lit : lit);
+        if (v <= Formula::farBase || v > n) return lit;
+        int64_t ours =
+            Formula::farBase + 1 + (std::lower_bound(far.begin(), far.end(), v) - far.begin());
+        return lit < 0 ? -ours : ours;
+    };
+    for (int32_t& lit : f.literals)
+        lit = int32_t(renumbered(lit));
+    for (auto& [v, lit] : certificate.functions)
+        v = uint32_t(renumbered(v)), lit = int32_t(renumbered(lit));
+    for (int32_t& lit : certificate.operands)
+        lit = int32_t(renumbered(lit));
+    size_t size = Formula::farBase + 1 + far.size();
+    f.position.resize(size, 0);
+    f.universal.resize(size, 0);
+    for (auto [v, flags] : f.farQuantified) {
+        uint32_t ours = uint32_t(renumbered(v));
+        f.position[ours] = flags / 2;
+        f.universal[ours] = flags & 1;
+    }
+    f.farQuantified.clear();
 }
 
 } // namespace check

@@ -47,9 +47,8 @@ class FunctionGraph {
         for (uint32_t v = 1; v <= n; ++v) {
             uint32_t u = latest[v];
             if (function[v] != 0 && u != 0 && formula.positionOf(u) > formula.positionOf(v))
-                reject(certificate.conclusionLine, "the function of variable " + std::to_string(v) +
-                                                       " depends on universal variable " +
-                                                       std::to_string(u) +
+                reject(certificate.conclusionLine, "the function of variable " + name(v) +
+                                                       " depends on universal variable " + name(u) +
                                                        ", which is quantified after it");
         }
     }
@@ -87,6 +86,8 @@ class FunctionGraph {
     }
 
   private:
+    std::string name(uint32_t v) const { return std::to_string(formula.shown(v)); }
+
     // Variables get nodes only up to the last one that the formula or the
     // certificate names, however many the header declares.
     static uint32_t lastVariable(const Formula& formula, const Certificate& certificate) {
@@ -113,7 +114,7 @@ class FunctionGraph {
                 assignment += " ...";
                 break;
             }
-            assignment += " " + std::to_string(isTrue(v) ? int64_t(v) : -int64_t(v));
+            assignment += " " + std::to_string(formula.shown(isTrue(v) ? int64_t(v) : -int64_t(v)));
         }
         reject(certificate.conclusionLine,
                "the functions falsify input clause " + std::to_string(clause) +
@@ -236,7 +237,7 @@ class FunctionGraph {
     void readFunctions() {
         function.assign(n + 1, 0);
         for (auto [v, f] : certificate.functions) {
-            std::string name = "variable " + std::to_string(v);
+            std::string name = "variable " + this->name(v);
             if (v > declared)
                 reject(certificate.conclusionLine,
                        name + " is not an input variable (the formula has " + std::to_string(declared) +
@@ -269,7 +270,7 @@ class FunctionGraph {
             childStart[v] = uint32_t(children.size());
             if (function[v] != 0)
                 children.push_back(node(function[v], certificate.conclusionLine,
-                                        "the function of variable " + std::to_string(v)));
+                                        "the function of variable " + name(v)));
         }
         for (const Gate& gate : certificate.gates) {
             childStart[n + 1 + (&gate - certificate.gates.data())] = uint32_t(children.size());
@@ -286,9 +287,8 @@ class FunctionGraph {
 
     [[noreturn]] void rejectCycle(uint32_t id) const {
         if (id <= n)
-            reject(certificate.conclusionLine, "the function of variable " + std::to_string(id) +
-                                                   " depends on variable " + std::to_string(id) +
-                                                   " itself");
+            reject(certificate.conclusionLine, "the function of variable " + name(id) +
+                                                   " depends on variable " + name(id) + " itself");
         const Gate& gate = certificate.gates[id - n - 1];
         reject(gate.line, "gate " + std::to_string(gate.index) + " depends on itself");
     }

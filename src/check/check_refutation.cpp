@@ -40,11 +40,11 @@ void reduce(const Formula& f, Clause& c) {
     });
 }
 
-std::string describe(const Clause& c) {
+std::string describe(const Formula& f, const Clause& c) {
     constexpr size_t shown = 10;
     std::string out;
     for (size_t i = 0; i < c.size() && i < shown; ++i)
-        out += (i ? " " : "") + std::to_string(c[i]);
+        out += (i ? " " : "") + std::to_string(f.shown(c[i]));
     if (c.size() > shown) out += " ...";
     return out;
 }
@@ -206,11 +206,11 @@ class Refutation {
         if (clashes == 0) reject(step.line, parents + " clash on no variable");
         if (clashes > 1)
             reject(step.line, parents + " clash on more than one variable (" +
-                                  std::to_string(pivot) + " and " + std::to_string(secondPivot) +
-                                  ")");
+                                  std::to_string(formula.shown(pivot)) + " and " +
+                                  std::to_string(formula.shown(secondPivot)) + ")");
         if (formula.universal[pivot])
-            reject(step.line,
-                   parents + " clash only on the universal variable " + std::to_string(pivot));
+            reject(step.line, parents + " clash only on the universal variable " +
+                                  std::to_string(formula.shown(pivot)));
         reduce(formula, r);
         return r;
     }
@@ -234,7 +234,7 @@ void checkRefutation(const Formula& formula, const Certificate& certificate) {
     Clause c = refutation.derive(n, line);
     if (!c.empty())
         reject(line, "concluded clause " + std::to_string(n) +
-                         " is not empty after universal reduction: " + describe(c));
+                         " is not empty after universal reduction: " + describe(formula, c));
 }
 
 } // namespace check

@@ -11,7 +11,11 @@
 
 #include "store/solver.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -149,7 +153,28 @@ bool Solver::readQdimacs(std::FILE* stream) {
     // which may be far larger than the file. While the prefix is read, a
     // quantified variable's flags hold its position plus one, so that flags 0
     // mean "not quantified".
+    //
+    // Quantified numbers above plainBound get their flags once the prefix is
+    // read, when it is known whether they are renumbered. Meanwhile a bitmap
+    // of the header's size, whose pages are only touched where numbers fall,
+    // finds them quantified twice; past 32 MB of address space a set does.
+    constexpr uint32_t plainBound = uint32_t{1} << 16;
     std::vector<Variable> prefix;
+    std::vector<std::pair<Variable, uint32_t>> lateFlags;
+    std::unique_ptr<uint64_t, decltype(&std::free)> seen(nullptr, &std::free);
+    std::unordered_set<Variable> seenFar;
+    if (lastVar > plainBound && lastVar <= uint32_t{1} << 28) {
+        seen.reset(static_cast<uint64_t*>(std::calloc(lastVar / 64 + 1, sizeof(uint64_t))));
+        if (!seen) throw MemoryException{{"memory exhausted"}};
+    }
+    auto firstTime = [&](Variable v) {
+        if (!seen) return seenFar.insert(v).second;
+        uint64_t& word = seen.get()[v / 64];
+        uint64_t bit = uint64_t{1} << (v % 64);
+        bool fresh = !(word & bit);
+        word |= bit;
+        return fresh;
+    };
     for (;;) {
         in.skipBlanksAndComments();
         int ch = in.peek();
@@ -165,15 +190,25 @@ bool Solver::readQdimacs(std::FILE* stream) {
             if (v < 0) formatError("negative variable in quantifier line");
             if (v > lastVar)
                 formatError("variable in quantifier line exceeds the header's variable count");
-            if (varFlags.get(uint32_t(v)) != 0) formatError("variable quantified twice");
+            uint32_t flags = 2 * (uint32_t(prefix.size()) + 1) + kind;
+            if (v > plainBound) {
+                if (!firstTime(uint32_t(v))) formatError("variable quantified twice");
+                lateFlags.emplace_back(uint32_t(v), flags);
+            } else {
+                if (varFlags.get(uint32_t(v)) != 0) formatError("variable quantified twice");
+                varFlags[uint32_t(v)] = flags;
+            }
             prefix.push_back(uint32_t(v));
-            varFlags[uint32_t(v)] = 2 * uint32_t(prefix.size()) + kind;
             if (kind)
                 ++existentialCount;
             else
                 ++universalCount;
         }
     }
+
+    seen.reset();
+    seenFar = {};
+    if (lastVar > plainBound) renumberPrefix(prefix, lateFlags);
 
     // Room for the free variables in front of the prefix. Only the positions
     // move: order is written once the number of free variables is known.
@@ -285,8 +320,13 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 problem = "variable in clause exceeds the header's variable count";
                 break;
             }
+            Literal lit = Literal(x);
+            if (v > renumbering.above) {
+                lit = renumberedLiteral(lit);
+                v = var(lit);
+            }
             if (v < varFlags.capacity) __builtin_prefetch(varFlags.data + v);
-            batch.push_back(Literal(x));
+            batch.push_back(lit);
         }
         uint32_t n = uint32_t(ends.size());
         for (uint32_t c = 0; c < n && c < placeAhead; ++c)
@@ -312,4 +352,52 @@ bool Solver::readQdimacs(std::FILE* stream) {
 
     finishInput();
     return true;
+}
+
+// Numbers are renumbered only when the header declares far more variables
+// than the prefix quantifies; a bound with room for twice the quantified ones
+// leaves every ordinary input as it is.
+void Solver::renumberPrefix(std::vector<Variable>& prefix,
+                            const std::vector<std::pair<Variable, uint32_t>>& lateFlags) {
+    uint64_t room = 2 * uint64_t{prefix.size()} + (uint64_t{1} << 16);
+    Variable bound = Variable(std::min(room, uint64_t{lastVar}));
+    renumbering.above = bound;
+    std::vector<std::pair<Variable, uint32_t>> beyond;
+    for (const auto& [v, flags] : lateFlags) {
+        if (v <= bound)
+            varFlags[v] = flags;
+        else
+            beyond.emplace_back(v, flags);
+    }
+    std::sort(beyond.begin(), beyond.end());
+    for (const auto& [v, flags] : beyond) {
+        Variable ours = bound + 1 + Variable(renumbering.fileNumbers.size());
+        renumbering.fileNumbers.push_back(v);
+        renumbering.inside.emplace(v, ours);
+        varFlags[ours] = flags;
+    }
+    for (Variable& v : prefix)
+        if (v > bound) v = renumbering.inside.at(v);
+}
+
+std::vector<Variable> Renumbering::inWrittenOrder(Variable last) const {
+    std::vector<Variable> listed;
+    for (Variable v = 1; v <= last; ++v)
+        listed.push_back(v);
+    if (active())
+        std::stable_sort(listed.begin(), listed.end(), [this](Variable a, Variable b) {
+            return fileVariable(a) < fileVariable(b);
+        });
+    return listed;
+}
+
+// A free variable above the bound, met for the first time, takes the next number.
+Literal Solver::renumberedLiteral(Literal lit) {
+    Variable v = var(lit);
+    auto [found, added] = renumbering.inside.try_emplace(v, 0);
+    if (added) {
+        found->second = renumbering.above + 1 + Variable(renumbering.fileNumbers.size());
+        renumbering.fileNumbers.push_back(v);
+    }
+    return lit < 0 ? -Literal(found->second) : Literal(found->second);
 }

@@ -7,25 +7,34 @@
 #include <fstream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 void Solver::writeQdimacs(std::ostream& out) {
-    out << "p cnf " << std::max(lastVar, headerVariables) << ' ' << clauseCount << '\n';
+    const Renumbering& numbers = renumbering;
+    Variable shownLast = numbers.active() ? numbers.fileVariable(lastVar) : lastVar;
+    if (numbers.active() && lastVar <= lastInputVar) shownLast = numbers.lastInputFile;
+    out << "p cnf " << std::max(shownLast, headerVariables) << ' ' << clauseCount << '\n';
     for (uint32_t p = 0; p < lastPosition;) {
         uint32_t kind = varFlags[order[p]] & 1;
         out << (kind ? "e " : "a ");
         for (; p < lastPosition && (varFlags[order[p]] & 1) == kind; ++p) {
             Variable v = order[p];
-            if (occurrences(v) != 0) out << v << ' ';
+            if (occurrences(v) != 0) out << numbers.fileVariable(v) << ' ';
         }
         out << "0\n";
     }
     // Variables past the table's end were never touched and have no clauses.
-    for (Variable v = 1; v <= lastVar && v < vars.capacity; ++v) {
+    // Renumbered ones are listed by their input numbers.
+    Variable last = std::min(lastVar, vars.capacity ? vars.capacity - 1 : 0);
+    std::vector<Variable> listed;
+    if (numbers.active()) listed = numbers.inWrittenOrder(last);
+    for (Variable i = 1; i <= last; ++i) {
+        Variable v = numbers.active() ? listed[i - 1] : i;
         for (Literal key : {Literal(v), -Literal(v)}) {
             for (Clause* c = listHead(key); c; c = c->next) {
-                out << key << ' ';
-                for (uint32_t i = 0; i < c->size; ++i)
-                    out << c->literals[i] << ' ';
+                out << numbers.fileLiteral(key) << ' ';
+                for (uint32_t j = 0; j < c->size; ++j)
+                    out << numbers.fileLiteral(c->literals[j]) << ' ';
                 out << "0\n";
             }
         }

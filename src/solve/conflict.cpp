@@ -13,7 +13,7 @@ void Solver::printStatistics() {
 
 void Solver::recordConflict(Clause* clause, Literal literal) {
     if (showProgress) {
-        std::cout << "Shortcut on #" << var(literal) << std::endl;
+        std::cout << "Shortcut on #" << renumbering.fileVariable(var(literal)) << std::endl;
         printStatistics();
     }
     if (certificates) {

@@ -14,8 +14,8 @@ void Solver::printStepProgress(const char* action, Variable v) {
     long double gone = lastPosition - existentialCount - universalCount;
     long double a = 100.0L * gone / lastPosition;
     long double b = static_cast<long double>(clauseCount) / lastInputClauseId * 100.0L;
-    std::cout << action << v << " (" << double(a) << "%), clauses: " << clauseCount << " ("
-              << double(b) << "%) " << std::endl;
+    std::cout << action << renumbering.fileVariable(v) << " (" << double(a)
+              << "%), clauses: " << clauseCount << " (" << double(b) << "%) " << std::endl;
 }
 
 void Solver::rekeyClauses(Variable v) {

@@ -217,8 +217,8 @@ uint32_t Solver::chooseLiteralBound(uint32_t pos) {
         }
     }
     if (showProgress)
-        std::cout << "Cheapest existential: " << Literal(order[bestPos]) << " (" << best * 1.1
-                  << ")" << std::endl;
+        std::cout << "Cheapest existential: " << renumbering.fileVariable(order[bestPos]) << " ("
+                  << best * 1.1 << ")" << std::endl;
     if (universalExpansion) {
         uint32_t p = 0;
         for (uint32_t q = firstUnpassed(boundSkip, pos, gone); q >= 1;

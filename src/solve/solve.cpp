@@ -88,7 +88,8 @@ bool Solver::walkPrefix() {
         }
         if (!isExistential(v) && (vars[v].posHead || vars[v].negHead)) {
             if (showProgress)
-                std::cout << "Found constraints on universal #" << Literal(v) << std::endl;
+                std::cout << "Found constraints on universal #" << renumbering.fileVariable(v)
+                          << std::endl;
             if (certificates) writeRefutation(vars[v].posHead ? vars[v].posHead : vars[v].negHead);
             return false;
         }
@@ -98,7 +99,7 @@ bool Solver::walkPrefix() {
         while (!chosen && !eliminationOrder.empty()) {
             int32_t e = eliminationOrder.front();
             eliminationOrder.erase(eliminationOrder.begin());
-            Variable w = var(e);
+            Variable w = renumbering.insideVariable(var(e));
             uint32_t p = position(w);
             bool legal = w <= lastVar && p <= pos && order[p] == w;
             if (legal && isExistential(w) && !eliminated[w]) legal = eliminable(w);

@@ -9,6 +9,7 @@
 
 Solver::Solver() {
     literalBuffer.resize(16);
+    certificate.numbering = &renumbering;
 }
 
 Solver::~Solver() {
@@ -49,6 +50,9 @@ void Solver::setVariableCount(int32_t n) {
     // touched, so a header declaring far more variables than occur costs no
     // memory.
     lastVar = n < 0 ? uint32_t(-int64_t{n}) : uint32_t(n);
+    // Past the largest number a file can name, as the tables would be.
+    if (renumbering.active() && renumbering.fileVariable(lastVar) > uint32_t(INT32_MAX))
+        throw MemoryException{{"memory exhausted"}};
     uint32_t width = (lastVar + 1) / 32 + 1;
     if (width != sigBucketWidth) {
         sigBucketWidth = width;
@@ -59,16 +63,31 @@ void Solver::setVariableCount(int32_t n) {
 // Variables made while solving (copies, the constant) are numbered after
 // lastVar. When the header declares far more variables than occur, they are
 // numbered after the last one that occurs instead, so that no table reaches
-// the declared count; certificate indexes still start above the header's.
+// the declared count; written certificate indexes still start above the
+// header's.
 void Solver::finishInput() {
     loading = false;
     lastInputClauseId = nextClauseId - 1;
-    certificate.indexBase = certificate.lastIndex;
     Variable used = 1;
-    for (uint32_t p = 0; p < lastPosition; ++p)
+    Variable usedFile = 1;
+    for (uint32_t p = 0; p < lastPosition; ++p) {
         used = std::max(used, order.get(p));
-    if (lastVar > used && lastVar - used > std::max(used, uint32_t{1} << 16)) lastVar = used;
+        usedFile = std::max(usedFile, renumbering.fileVariable(order.get(p)));
+    }
+    bool far = lastVar > usedFile && lastVar - usedFile > std::max(usedFile, uint32_t{1} << 16);
+    if (renumbering.active()) {
+        renumbering.lastInputFile = far ? usedFile : lastVar;
+        lastVar = used;
+        renumbering.lastInput = used;
+    } else {
+        renumbering = Renumbering{};
+        if (far) lastVar = used;
+    }
     lastInputVar = lastVar;
+    // Indexes that are never written (--qdo alone) follow the variables that
+    // occur, so that a header near 2^31 - 1 leaves room for the gates.
+    if (certificates && certificateFileName.empty()) certificate.lastIndex = lastInputVar;
+    certificate.indexBase = certificate.lastIndex;
 }
 
 Clause* Solver::newClause(uint32_t n, const Literal* literals) {

@@ -12,6 +12,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -93,16 +94,54 @@ struct EquivalenceRecord {
     uint32_t secondId; // the clause in which it occurs negatively
 };
 
+// A header may declare up to 2^31 - 1 variables and use a few of them,
+// numbered anywhere below that. Tables indexed by those numbers would reach
+// the header's count, so when it is far beyond what the prefix quantifies,
+// the numbers above a bound are renumbered after it as they are read: the
+// quantified ones in the order of their numbers, free ones as they appear.
+// Every number printed or taken in is translated at that border; variables
+// made while solving count on from the last input one in both numberings.
+struct Renumbering {
+    Variable above = UINT32_MAX;       // numbers up to this one keep their number
+    std::vector<Variable> fileNumbers; // per variable above + 1 + i: its number in the input
+    std::unordered_map<Variable, Variable> inside; // input number above the bound -> ours
+    Variable lastInput = UINT32_MAX;               // last input variable, ours; set once loaded
+    Variable lastInputFile = UINT32_MAX;           // the same place in the input's numbering
+
+    bool active() const { return !fileNumbers.empty(); }
+    Variable fileVariable(Variable v) const {
+        if (v <= above) return v;
+        if (v <= lastInput && v - above - 1 < fileNumbers.size()) return fileNumbers[v - above - 1];
+        return lastInputFile + (v - lastInput);
+    }
+    Literal fileLiteral(Literal lit) const {
+        Literal x = Literal(fileVariable(var(lit)));
+        return lit < 0 ? -x : x;
+    }
+    // Ours from 1 to last, in the order of the numbers they are written as
+    // (qdimacs/reader.cpp).
+    std::vector<Variable> inWrittenOrder(Variable last) const;
+    // A number that names no variable comes back as UINT32_MAX.
+    Variable insideVariable(Variable v) const {
+        if (v <= above) return v;
+        auto found = inside.find(v);
+        if (found != inside.end()) return found->second;
+        return v > lastInputFile ? lastInput + (v - lastInputFile) : UINT32_MAX;
+    }
+};
+
 // The certificate is written to a temporary file and renamed when complete,
 // so a file under the final name is always a finished certificate.
 struct CertificateFile {
     uint32_t lastIndex = 0; // last certificate index handed out
     uint32_t indexBase = 0; // indexes up to this one name input variables
     std::ofstream stream;
+    const Renumbering* numbering = nullptr; // the solver's, for the numbers written
 
     void open(const std::string& path);
     void close();
-    uint32_t nextIndex() { return ++lastIndex; }
+    uint32_t nextIndex();
+    Literal shown(Literal x) const { return var(x) <= indexBase ? numbering->fileLiteral(x) : x; }
     void defineAnd(uint32_t k, const Literal* operands, uint32_t count);
     void defineIte(uint32_t k, Literal c, Literal t, Literal e);
     void writeStep(uint32_t i, uint32_t a, uint32_t b);
@@ -156,6 +195,7 @@ struct Solver {
     GrowArray<Implications> implications; // per variable: two-literal implications
     GrowArray<Assignment> assignment;     // per variable
     GrowArray<uint32_t> varFlags;         // per variable: bit 0 existential, position above it
+    Renumbering renumbering;              // input numbers far above the used count
     GrowArray<uint32_t> order;            // position -> variable [0, lastPosition)
     GrowArray<uint8_t> eliminated;        // per variable: 1 once removed
     GrowArray<Substitution> substitution; // per variable, certificates only
@@ -311,6 +351,9 @@ struct Solver {
     void prepareInput();
     bool finishLoad(bool result);
     bool readQdimacs(std::FILE* stream);
+    void renumberPrefix(std::vector<Variable>& prefix,
+                        const std::vector<std::pair<Variable, uint32_t>>& lateFlags);
+    Literal renumberedLiteral(Literal lit);
     bool addClause(uint32_t count, const Literal* literals);
 
     // Formula writer, qdimacs/writer.cpp.
