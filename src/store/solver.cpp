@@ -55,7 +55,7 @@ void Solver::setVariableCount(int32_t n) {
         throw MemoryException{{"memory exhausted"}};
     uint32_t width = (lastVar + 1) / 32 + 1;
     if (width != sigBucketWidth) {
-        sigBucketWidth = width;
+        setSignatureWidth(width);
         recomputeSignatures();
     }
 }

@@ -169,6 +169,7 @@ struct Solver {
     uint32_t existentialCount = 0;           // existentials not yet eliminated
     uint32_t universalCount = 0;             // universals not yet eliminated
     uint32_t sigBucketWidth = 1;             // variables per signature bit
+    uint64_t sigBucketMagic = 0;             // its reciprocal, see signatureBit
     GrowArray<uint32_t> posOccurrences;      // per variable: clauses containing +v
     GrowArray<uint32_t> negOccurrences;      // per variable: clauses containing -v
     GrowArray<uint32_t> posOccurrenceWeight; // per variable: summed lengths of those clauses
@@ -256,7 +257,17 @@ struct Solver {
     bool isExistential(Variable v) const { return varFlags.get(v) & 1; }
     uint32_t position(Variable v) const { return varFlags.get(v) >> 1; }
     uint32_t occurrences(Variable v) const { return posOccurrences.get(v) + negOccurrences.get(v); }
-    uint32_t signatureBit(Variable v) const { return uint32_t{1} << (v / sigBucketWidth % 32); }
+    // Signatures are computed for every resolvent, and a division by the
+    // run-time width showed in profiles: the quotient comes from a multiply
+    // by the width's precomputed reciprocal, exact for every 32-bit v.
+    uint32_t signatureBit(Variable v) const {
+        uint32_t bucket = sigBucketWidth == 1 ? v : uint32_t((__uint128_t{sigBucketMagic} * v) >> 64);
+        return uint32_t{1} << (bucket % 32);
+    }
+    void setSignatureWidth(uint32_t width) {
+        sigBucketWidth = width;
+        sigBucketMagic = width == 1 ? 0 : UINT64_MAX / width + 1;
+    }
     // Index of c's stored literal on v, or c->size when it has none; the
     // signature rules most clauses out without a scan.
     uint32_t storedIndex(const Clause* c, Variable v) const {
