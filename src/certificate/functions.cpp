@@ -84,17 +84,9 @@ void Solver::writeConclusion(bool valid, uint32_t finalNumber) {
     }
     if (expansionPossible()) completeFunctions();
     std::vector<std::pair<uint32_t, Literal>> pairs;
-    auto note = [&](Variable v) {
+    for (Variable v : renumbering.inWrittenOrder(lastInputVar))
         if (isExistential(v) && substitution[v].function != 0)
             pairs.emplace_back(v, substitution[v].function);
-    };
-    if (renumbering.active()) {
-        for (Variable v : renumbering.inWrittenOrder(lastInputVar))
-            note(v);
-    } else {
-        for (Variable v = 1; v <= lastInputVar; ++v)
-            note(v);
-    }
     certificate.writeValid(pairs);
     if (qdimacsOutput && !outermostUniversal) evaluateOutermostFunctions(pairs);
 }

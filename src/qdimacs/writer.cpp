@@ -11,7 +11,7 @@
 
 void Solver::writeQdimacs(std::ostream& out) {
     const Renumbering& numbers = renumbering;
-    Variable shownLast = numbers.active() ? numbers.fileVariable(lastVar) : lastVar;
+    Variable shownLast = numbers.fileVariable(lastVar);
     if (numbers.active() && lastVar <= lastInputVar) shownLast = numbers.lastInputFile;
     out << "p cnf " << std::max(shownLast, headerVariables) << ' ' << clauseCount << '\n';
     for (uint32_t p = 0; p < lastPosition;) {
@@ -26,10 +26,7 @@ void Solver::writeQdimacs(std::ostream& out) {
     // Variables past the table's end were never touched and have no clauses.
     // Renumbered ones are listed by their input numbers.
     Variable last = std::min(lastVar, vars.capacity ? vars.capacity - 1 : 0);
-    std::vector<Variable> listed;
-    if (numbers.active()) listed = numbers.inWrittenOrder(last);
-    for (Variable i = 1; i <= last; ++i) {
-        Variable v = numbers.active() ? listed[i - 1] : i;
+    for (Variable v : numbers.inWrittenOrder(last)) {
         for (Literal key : {Literal(v), -Literal(v)}) {
             for (Clause* c = listHead(key); c; c = c->next) {
                 out << numbers.fileLiteral(key) << ' ';

@@ -40,6 +40,18 @@ void Solver::rekeyClauses(Variable v) {
 // Most pairs of parents clash on a second variable. The positive parent's
 // literals are marked once for all its partners, so a clash is found by one
 // lookup per literal of the negative parent instead of a merge up to it.
+void Solver::markForClashes(const Clause* p) {
+    if (++clashEpoch >= (uint32_t{1} << 30)) {
+        clashEpoch = 1;
+        clashMark.resize(0);
+    }
+    for (uint32_t i = 0; i < p->size; ++i) {
+        Literal lit = p->literals[i];
+        clashMark[var(lit)] = 2 * clashEpoch + (lit > 0);
+    }
+    clashMarked = p;
+}
+
 bool Solver::clashesWithMarked(const Clause* n) {
     uint32_t stamp = 2 * clashEpoch;
     for (uint32_t j = 0; j < n->size; ++j) {
@@ -65,18 +77,7 @@ Clause* Solver::nextResolvent(Variable v, Clause*& posCursor, Clause*& negCursor
         }
         Clause* n = negCursor;
         negCursor = n->next;
-        if (posCursor != clashMarked) {
-            if (++clashEpoch >= (uint32_t{1} << 30)) {
-                clashEpoch = 1;
-                for (uint32_t w = 0; w < clashMark.capacity; ++w)
-                    clashMark.data[w] = 0;
-            }
-            for (uint32_t i = 0; i < posCursor->size; ++i) {
-                Literal lit = posCursor->literals[i];
-                clashMark[var(lit)] = 2 * clashEpoch + (lit > 0);
-            }
-            clashMarked = posCursor;
-        }
+        if (posCursor != clashMarked) markForClashes(posCursor);
         Clause* resolvent = clashesWithMarked(n) ? nullptr : resolve(posCursor, n);
         if (!posCursor->next) removeClauseOccurrences(n, -Literal(v));
         if (!resolvent) continue;

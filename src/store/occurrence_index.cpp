@@ -32,31 +32,44 @@ bool stores(const Clause* c, Literal lit) {
 
 } // namespace
 
+// A list block grown to bytes. While loading it comes from the arena, and
+// moveLoaded fills it from the old block, which goes back to the arena. After
+// loading it comes from the heap: a block still in the arena is copied out,
+// any other is reallocated.
+template <typename Move>
+void* Solver::grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t bytes, size_t used,
+                         Move moveLoaded) {
+    void* grown;
+    if (loading) {
+        grown = arena.getSized(bytes);
+        if (grown && old) {
+            moveLoaded(grown);
+            arena.recycle(old, oldBytes);
+        }
+    } else if (old && arena.owns(old)) {
+        grown = std::malloc(bytes);
+        if (grown) std::memcpy(grown, old, used);
+    } else {
+        grown = std::realloc(old, bytes);
+    }
+    if (!grown) throw MemoryException{{"memory exhausted"}};
+    return grown;
+}
+
 // A filter of 0 is computed here; every clause's filter has its key's bit.
 void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
     if (loading && filter == 0) filter = literalFilter(c, c->key);
     size_t slot = loading ? sizeof(Clause*) + sizeof(uint16_t) : sizeof(Clause*);
     if (list.count == list.capacity) {
         uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
-        Clause** entries;
-        if (loading) {
-            entries = static_cast<Clause**>(listArena.getSized(capacity * slot));
-            if (!entries) throw MemoryException{{"memory exhausted"}};
-            if (list.count) {
-                std::memcpy(entries, list.entries, list.count * sizeof(Clause*));
-                std::memcpy(entries + capacity, entryFilters(list), list.count * sizeof(uint16_t));
-                listArena.recycle(list.entries, list.capacity * slot);
-            }
-        } else if (list.entries && listArena.owns(list.entries)) {
-            entries = static_cast<Clause**>(std::malloc(capacity * slot));
-            if (!entries) throw MemoryException{{"memory exhausted"}};
+        // The filters sit behind the entries, so they move on their own.
+        auto moveLoaded = [&](void* block) {
+            auto entries = static_cast<Clause**>(block);
             std::memcpy(entries, list.entries, list.count * sizeof(Clause*));
-        } else {
-            void* grown = std::realloc(static_cast<void*>(list.entries), capacity * slot);
-            if (!grown) throw MemoryException{{"memory exhausted"}};
-            entries = static_cast<Clause**>(grown);
-        }
-        list.entries = entries;
+            std::memcpy(entries + capacity, entryFilters(list), list.count * sizeof(uint16_t));
+        };
+        list.entries = static_cast<Clause**>(grownBlock(listArena, list.entries, list.capacity * slot,
+                                                        capacity * slot, list.count * slot, moveLoaded));
         list.capacity = capacity;
     }
     if (loading) entryFilters(list)[list.count] = filter;
@@ -69,25 +82,11 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
 void Solver::pushWatch(WatchList& list, Clause* c) {
     if (list.count == list.capacity) {
         uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
-        size_t bytes = capacity * sizeof(WatchEntry);
-        WatchEntry* entries;
-        if (loading) {
-            entries = static_cast<WatchEntry*>(watchArena.getSized(bytes));
-            if (!entries) throw MemoryException{{"memory exhausted"}};
-            if (list.count) {
-                std::memcpy(entries, list.entries, list.count * sizeof(WatchEntry));
-                watchArena.recycle(list.entries, list.capacity * sizeof(WatchEntry));
-            }
-        } else if (list.entries && watchArena.owns(list.entries)) {
-            entries = static_cast<WatchEntry*>(std::malloc(bytes));
-            if (!entries) throw MemoryException{{"memory exhausted"}};
-            std::memcpy(entries, list.entries, list.count * sizeof(WatchEntry));
-        } else {
-            void* grown = std::realloc(static_cast<void*>(list.entries), bytes);
-            if (!grown) throw MemoryException{{"memory exhausted"}};
-            entries = static_cast<WatchEntry*>(grown);
-        }
-        list.entries = entries;
+        size_t used = list.count * sizeof(WatchEntry);
+        auto moveLoaded = [&](void* block) { std::memcpy(block, list.entries, used); };
+        list.entries = static_cast<WatchEntry*>(grownBlock(watchArena, list.entries,
+                                                           list.capacity * sizeof(WatchEntry),
+                                                           capacity * sizeof(WatchEntry), used, moveLoaded));
         list.capacity = capacity;
     }
     list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key)};
@@ -126,13 +125,15 @@ void Solver::unwatch(const Clause* c) {
 }
 
 // Scans skip stale entries without reading their clauses, so a list that is
-// mostly stale is cleared here rather than scanned again and again.
+// mostly stale is cleared here rather than scanned again and again. An entry
+// left behind by a rewatch under the same literal has an outdated filter.
 void Solver::compactWatches(Literal lit) {
     WatchList& w = watchList(lit);
     uint32_t kept = 0;
     for (uint32_t j = 0; j < w.count; ++j) {
         const Clause* c = w.entries[j].clause;
-        if (c->key != 0 && c->watch == lit) w.entries[kept++] = w.entries[j];
+        if (c->key != 0 && c->watch == lit && w.entries[j].filter == watchFilter(c, c->key))
+            w.entries[kept++] = w.entries[j];
     }
     uint32_t dropped = w.count - kept;
     indexEntries -= dropped;
@@ -199,18 +200,8 @@ void Solver::collectGarbage() {
         for (int side = 0; side < 2; ++side) {
             Literal lit = side == 0 ? Literal(v) : -Literal(v);
             compactOccurs(lit);
-            // An entry left behind by a rewatch under the same literal has
-            // an outdated filter.
-            WatchList& w = x.watches[side];
-            uint32_t kept = 0;
-            for (uint32_t j = 0; j < w.count; ++j) {
-                const Clause* c = w.entries[j].clause;
-                if (c->key != 0 && c->watch == lit && w.entries[j].filter == watchFilter(c, c->key))
-                    w.entries[kept++] = w.entries[j];
-            }
-            indexEntries -= w.count - kept;
-            w.count = kept;
-            w.live = kept;
+            compactWatches(lit);
+            x.watches[side].live = x.watches[side].count;
         }
     }
     for (Clause*& c : recentSubsumers)

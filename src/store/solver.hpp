@@ -342,6 +342,9 @@ struct Solver {
     }
     void pushEntry(OccurrenceList& list, Clause* c, uint16_t filter = 0);
     void pushWatch(WatchList& list, Clause* c);
+    template <typename Move>
+    void* grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t bytes, size_t used,
+                     Move moveLoaded);
     void indexClause(Clause* c);
     void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
     void literalLeft(Clause* c, Literal lit);
@@ -406,6 +409,7 @@ struct Solver {
     bool eliminateExistential(Variable v);
     void rekeyClauses(Variable v);
     Clause* nextResolvent(Variable v, Clause*& posCursor, Clause*& negCursor);
+    void markForClashes(const Clause* p);
     bool clashesWithMarked(const Clause* n);
     void printStepProgress(const char* action, Variable v);
 
