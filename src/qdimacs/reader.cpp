@@ -21,11 +21,15 @@
 
 namespace {
 
-constexpr size_t bufferSize = 1 << 16;
+// Large reads: a plain file's bytes then come straight from the page cache
+// into this buffer, with no second copy through the stream's own.
+constexpr size_t bufferSize = size_t{1} << 18;
 
 class Scanner {
   public:
-    explicit Scanner(std::FILE* file) : file(file), buffer(bufferSize) {}
+    // One byte more than the data: a 0 behind the last byte read stops every
+    // in-place loop without a bounds check.
+    explicit Scanner(std::FILE* file) : file(file), buffer(bufferSize + 1) {}
 
     int peek() {
         if (next == end && !fill()) return EOF;
@@ -34,9 +38,7 @@ class Scanner {
     void advance() { ++next; }
 
     void skipBlanks() {
-        for (int ch = peek();
-             ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' || ch == '\f';
-             ch = peek())
+        for (int ch = peek(); isBlank(ch); ch = peek())
             advance();
     }
 
@@ -100,13 +102,39 @@ class Scanner {
         return Token::number;
     }
 
-  private:
-    static bool isBlank(int ch) {
-        return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' || ch == '\f';
+    // The next number after blanks and comment lines, as number() reads it.
+    // Almost every token of a clause is a plain literal ending before the
+    // buffer does; that case is read in place, and anything else (a comment,
+    // a sign '+', a long or malformed token, the buffer's end) goes the
+    // general way from the token's start.
+    Token clauseNumber(int64_t& value) {
+        const char* data = buffer.data();
+        const char* p = data + next;
+        while (isBlank(static_cast<unsigned char>(*p)))
+            ++p;
+        next = size_t(p - data);
+        bool negative = *p == '-';
+        const char* digits = p + negative;
+        const char* q = digits;
+        uint64_t v = 0;
+        while (q - digits < 10 && unsigned(*q - '0') < 10)
+            v = v * 10 + unsigned(*q++ - '0');
+        if (q != digits && size_t(q - data) < end && isBlank(static_cast<unsigned char>(*q)) &&
+            v <= INT32_MAX) {
+            next = size_t(q - data);
+            value = negative ? -int64_t(v) : int64_t(v);
+            return Token::number;
+        }
+        skipBlanksAndComments();
+        return number(value);
     }
 
+  private:
+    static bool isBlank(int ch) { return ch == ' ' || unsigned(ch - '\t') <= unsigned('\r' - '\t'); }
+
     bool fill() {
-        end = std::fread(buffer.data(), 1, buffer.size(), file);
+        end = std::fread(buffer.data(), 1, bufferSize, file);
+        buffer[end] = 0;
         next = 0;
         return end > 0;
     }
@@ -116,6 +144,19 @@ class Scanner {
     size_t next = 0;
     size_t end = 0;
 };
+
+// Tables of records are indexed at random while loading; a record may
+// straddle two cache lines, and both are asked for.
+template <typename T> void prefetchWhole(const T* record, int write = 0) {
+    const char* first = reinterpret_cast<const char*>(record);
+    if (write) {
+        __builtin_prefetch(first, 1);
+        __builtin_prefetch(first + sizeof(T) - 1, 1);
+    } else {
+        __builtin_prefetch(first);
+        __builtin_prefetch(first + sizeof(T) - 1);
+    }
+}
 
 [[noreturn]] void formatError(const char* message) {
     throw FileFormatException{{message}};
@@ -258,14 +299,19 @@ bool Solver::readQdimacs(std::FILE* stream) {
         }
         for (uint32_t i = 0; i < k; ++i) {
             Variable v = var(literals[i]);
-            if (v < literalIndex.capacity) __builtin_prefetch(literalIndex.data + v);
-            GrowArray<uint32_t>& count = literals[i] > 0 ? posOccurrences : negOccurrences;
-            GrowArray<uint32_t>& weight = literals[i] > 0 ? posOccurrenceWeight : negOccurrenceWeight;
+            bool negative = literals[i] < 0;
+            if (v < literalIndex.capacity) {
+                const LiteralIndex& x = literalIndex.data[v];
+                prefetchWhole(&x.occurs[negative]);
+                prefetchWhole(&x.watches[negative]);
+            }
+            GrowArray<uint32_t>& count = negative ? negOccurrences : posOccurrences;
+            GrowArray<uint32_t>& weight = negative ? negOccurrenceWeight : posOccurrenceWeight;
             if (v < count.capacity) __builtin_prefetch(count.data + v, 1);
             if (v < weight.capacity) __builtin_prefetch(weight.data + v, 1);
         }
         if (k > 0 && var(literals[k - 1]) < vars.capacity)
-            __builtin_prefetch(vars.data + var(literals[k - 1]), 1);
+            prefetchWhole(vars.data + var(literals[k - 1]), 1);
     };
     auto request = [&](uint32_t c) {
         const Literal* literals = batch.data() + start(c);
@@ -275,7 +321,10 @@ bool Solver::readQdimacs(std::FILE* stream) {
             if (v >= literalIndex.capacity) continue;
             const LiteralIndex& x = literalIndex.data[v];
             const WatchList& w = x.watches[literals[i] < 0];
-            if (w.count) __builtin_prefetch(w.entries);
+            if (w.count) {
+                __builtin_prefetch(w.entries);
+                __builtin_prefetch(w.entries + w.count - 1);
+            }
             const OccurrenceList& o = x.occurs[literals[i] < 0];
             if (o.count) {
                 __builtin_prefetch(entryFilters(o));
@@ -300,9 +349,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
         ends.clear();
         const char* problem = nullptr;
         while (ends.size() < batchClauses && read + ends.size() < m) {
-            in.skipBlanksAndComments();
             int64_t x = 0;
-            Scanner::Token t = in.number(x);
+            Scanner::Token t = in.clauseNumber(x);
             if (t == Scanner::Token::end) {
                 problem = "not enough clauses in file";
                 break;
@@ -331,6 +379,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
         uint32_t n = uint32_t(ends.size());
         for (uint32_t c = 0; c < n && c < placeAhead; ++c)
             place(c);
+        for (uint32_t c = 0; c < n && c < requestAhead; ++c)
+            request(c);
         for (uint32_t c = 0; c < n; ++c) {
             if (c + placeAhead < n) place(c + placeAhead);
             if (c + requestAhead < n) request(c + requestAhead);
