@@ -313,9 +313,12 @@ bool Solver::readQdimacs(std::FILE* stream) {
         if (k > 0 && var(literals[k - 1]) < vars.capacity)
             prefetchWhole(vars.data + var(literals[k - 1]), 1);
     };
+    // The key is not listed among the clause's occurrences, and only the list
+    // of the rarest other literal is scanned from its start.
     auto request = [&](uint32_t c) {
         const Literal* literals = batch.data() + start(c);
         uint32_t k = ends[c] - start(c);
+        const OccurrenceList* rarest = nullptr;
         for (uint32_t i = 0; i < k; ++i) {
             Variable v = var(literals[i]);
             if (v >= literalIndex.capacity) continue;
@@ -326,12 +329,13 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 __builtin_prefetch(w.entries + w.count - 1);
             }
             const OccurrenceList& o = x.occurs[literals[i] < 0];
-            if (o.count) {
-                __builtin_prefetch(entryFilters(o));
+            if (i + 1 < k && o.count < o.capacity) {
                 __builtin_prefetch(entryFilters(o) + o.count, 1);
                 __builtin_prefetch(o.entries + o.count, 1);
             }
+            if (i + 1 < k && (!rarest || o.count < rarest->count)) rarest = &o;
         }
+        if (rarest && rarest->count) __builtin_prefetch(entryFilters(*rarest));
         if (k > 0) {
             Variable v = var(literals[k - 1]);
             if (v < vars.capacity) {
@@ -340,6 +344,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
             }
         }
     };
+
     constexpr uint32_t batchClauses = 256;
     constexpr uint32_t placeAhead = 16;
     constexpr uint32_t requestAhead = 8;
