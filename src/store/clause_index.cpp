@@ -45,7 +45,6 @@ void Solver::computeSignature(Clause* clause) const {
     for (uint32_t i = 0; i < clause->size; ++i)
         s |= signatureBit(var(clause->literals[i]));
     clause->signature = s;
-    clause->signatureSize = clause->size;
 }
 
 void Solver::recomputeSignatures() {

@@ -30,6 +30,13 @@ bool stores(const Clause* c, Literal lit) {
     return false;
 }
 
+// Most literals of a large input are held by a handful of clauses, so the
+// lists of loading time start with a single entry; lists begun while solving
+// start larger, as they come from the heap, which has a minimum block anyway.
+uint32_t firstCapacity(bool loading) {
+    return loading ? 1 : 4;
+}
+
 } // namespace
 
 // A list block grown to bytes. While loading it comes from the arena, and
@@ -61,7 +68,7 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
     if (loading && filter == 0) filter = literalFilter(c, c->key);
     size_t slot = loading ? sizeof(Clause*) + sizeof(uint16_t) : sizeof(Clause*);
     if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
+        uint32_t capacity = list.capacity ? 2 * list.capacity : firstCapacity(loading);
         // The filters sit behind the entries, so they move on their own.
         auto moveLoaded = [&](void* block) {
             auto entries = static_cast<Clause**>(block);
@@ -81,7 +88,7 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
 // whole entries; while loading they too come from the arena.
 void Solver::pushWatch(WatchList& list, Clause* c) {
     if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
+        uint32_t capacity = list.capacity ? 2 * list.capacity : firstCapacity(loading);
         size_t used = list.count * sizeof(WatchEntry);
         auto moveLoaded = [&](void* block) { std::memcpy(block, list.entries, used); };
         list.entries = static_cast<WatchEntry*>(grownBlock(watchArena, list.entries,

@@ -106,7 +106,6 @@ Clause* Solver::newClause(uint32_t n, const Literal* literals) {
     c->stamp = 0;
     c->id = 0;
     c->signature = 0;
-    c->signatureSize = 0;
     for (uint32_t i = 0; i < n; ++i)
         c->literals[i] = literals[i];
     return c;
