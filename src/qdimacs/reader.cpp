@@ -278,9 +278,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
             if (w.count) __builtin_prefetch(w.entries);
             const OccurrenceList& o = x.occurs[literals[i] < 0];
             if (o.count) {
-                __builtin_prefetch(entryFilters(o));
-                __builtin_prefetch(entryFilters(o) + o.count, 1);
-                __builtin_prefetch(o.entries + o.count, 1);
+                __builtin_prefetch(o.words);
+                __builtin_prefetch(o.words + o.count, 1);
             }
         }
         if (k > 0) {

@@ -55,10 +55,7 @@ bool ClauseArena::owns(const void* block) const {
 
 // The smallest larger returned block is cut in halves down to class c: one
 // half of each size stays returned, the last two are of class c.
-// Halves of a block whose size is no multiple of the alignment would be
-// misaligned, so such small blocks are never cut from larger ones.
 bool ClauseArena::splitLarger(unsigned c, size_t bytes) {
-    if (bytes % alignment != 0) return false;
     unsigned d = c + 1;
     while (d < std::size(recycled) && !recycled[d])
         ++d;

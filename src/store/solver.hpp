@@ -26,10 +26,21 @@ struct VarRecord {
 // Clauses of one literal, unordered. Entries go stale lazily: a clause that
 // left the store or lost the literal stays listed until a scan or the next
 // collection drops it, so no mutation has to search a list.
+//
+// An entry is one word: the clause's address shifted above a 16-bit filter of
+// its literals (see Solver::literalFilter). User addresses fit in 48 bits, so
+// nothing is lost, and a scan reads the filter and the clause from the same
+// line. The filters are kept only while loading; later entries carry 0.
 struct OccurrenceList {
-    Clause** entries;
+    uint64_t* words;
     uint32_t count;
     uint32_t capacity;
+
+    Clause* clause(uint32_t j) const { return reinterpret_cast<Clause*>(words[j] >> 16); }
+    uint16_t filter(uint32_t j) const { return uint16_t(words[j]); }
+    static uint64_t word(const Clause* c, uint16_t filter) {
+        return uint64_t(reinterpret_cast<uintptr_t>(c)) << 16 | filter;
+    }
 };
 
 // A watch entry carries a filter of the clause's literals, key included, so
@@ -316,9 +327,6 @@ struct Solver {
     WatchList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
     uint32_t occursCount(Literal lit) const {
         return literalIndex.get(var(lit)).occurs[lit < 0].count;
-    }
-    static uint16_t* entryFilters(const OccurrenceList& list) {
-        return reinterpret_cast<uint16_t*>(list.entries + list.capacity);
     }
     // One of 16 bits per literal; a clause's filter covers its key too.
     static uint16_t literalBit(Literal lit) {
