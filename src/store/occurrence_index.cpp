@@ -121,12 +121,12 @@ void Solver::rewatch(Clause* c) {
     }
     c->watch = best;
     pushWatch(watchList(best), c);
-    ++watchList(best).live;
+    ++watchLive(best);
 }
 
 // Clauses defining functions are linked but never watched.
 void Solver::unwatch(const Clause* c) {
-    if (c->key != 0 && c->watch != 0) --watchList(c->watch).live;
+    if (c->key != 0 && c->watch != 0) --watchLive(c->watch);
 }
 
 // Scans skip stale entries without reading their clauses, so a list that is
@@ -203,7 +203,7 @@ void Solver::collectGarbage() {
             Literal lit = side == 0 ? Literal(v) : -Literal(v);
             compactOccurs(lit);
             compactWatches(lit);
-            x.watches[side].live = x.watches[side].count;
+            x.live[side] = x.watches[side].count;
         }
     }
     for (Clause*& c : recentSubsumers)

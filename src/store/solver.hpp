@@ -56,12 +56,13 @@ struct WatchList {
     WatchEntry* entries;
     uint32_t count;
     uint32_t capacity;
-    uint32_t live; // clauses watched here now; count minus live entries are stale
 };
 
+// The live counts sit apart from the watch lists, which then need no padding.
 struct LiteralIndex {
     OccurrenceList occurs[2]; // [0] +v, [1] -v: clauses storing the literal
     WatchList watches[2];     // clauses watched under the literal
+    uint32_t live[2];         // clauses watched there now; the other entries are stale
 };
 
 struct Assignment {
@@ -325,6 +326,7 @@ struct Solver {
     // Occurrence index, store/occurrence_index.cpp.
     OccurrenceList& occursList(Literal lit) { return literalIndex[var(lit)].occurs[lit < 0]; }
     WatchList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
+    uint32_t& watchLive(Literal lit) { return literalIndex[var(lit)].live[lit < 0]; }
     uint32_t occursCount(Literal lit) const {
         return literalIndex.get(var(lit)).occurs[lit < 0].count;
     }
