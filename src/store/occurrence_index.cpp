@@ -31,8 +31,8 @@ bool stores(const Clause* c, Literal lit) {
 }
 
 // Most literals of a large input are held by a handful of clauses, so the
-// lists of loading time start with a single entry; lists begun while solving
-// start larger, as they come from the heap, which has a minimum block anyway.
+// occurrence lists of loading time start with a single entry; lists begun
+// while solving start larger, as the heap has a minimum block anyway.
 uint32_t firstCapacity(bool loading) {
     return loading ? 1 : 4;
 }
@@ -85,14 +85,13 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
 // Watch lists carry their filters at every stage, so their blocks hold
 // whole entries; while loading they too come from the arena.
 void Solver::pushWatch(WatchList& list, Clause* c) {
-    if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : firstCapacity(loading);
+    if (uint32_t full = list.capacity(); list.count == full) {
+        uint32_t capacity = full ? 2 * full : 1;
         size_t used = list.count * sizeof(WatchEntry);
         auto moveLoaded = [&](void* block) { std::memcpy(block, list.entries, used); };
         list.entries = static_cast<WatchEntry*>(grownBlock(watchArena, list.entries,
-                                                           list.capacity * sizeof(WatchEntry),
+                                                           full * sizeof(WatchEntry),
                                                            capacity * sizeof(WatchEntry), used, moveLoaded));
-        list.capacity = capacity;
     }
     list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key)};
     ++indexEntries;
@@ -203,7 +202,7 @@ void Solver::collectGarbage() {
             Literal lit = side == 0 ? Literal(v) : -Literal(v);
             compactOccurs(lit);
             compactWatches(lit);
-            x.live[side] = x.watches[side].count;
+            x.watches[side].live = x.watches[side].count;
         }
     }
     for (Clause*& c : recentSubsumers)

@@ -5,6 +5,7 @@
 #include "store/clause_pool.hpp"
 #include "store/grow_array.hpp"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -52,18 +53,23 @@ struct WatchEntry {
     uint64_t filter;
 };
 
+// A watch list's block holds the smallest power of two of entries not below
+// its count, at least one: it only grows by doubling, and a list that was
+// compacted treats the rest of its block as lost. So the capacity is not
+// stored, and a literal's index record takes one line.
 struct WatchList {
     WatchEntry* entries;
     uint32_t count;
-    uint32_t capacity;
+    uint32_t live; // clauses watched here now; count minus live entries are stale
+
+    uint32_t capacity() const { return entries ? std::bit_ceil(count) : 0; }
 };
 
-// The live counts sit apart from the watch lists, which then need no padding.
 struct LiteralIndex {
     OccurrenceList occurs[2]; // [0] +v, [1] -v: clauses storing the literal
     WatchList watches[2];     // clauses watched under the literal
-    uint32_t live[2];         // clauses watched there now; the other entries are stale
 };
+static_assert(sizeof(LiteralIndex) == 64);
 
 struct Assignment {
     int32_t value;     // 1 true, -1 false, 0 unassigned
@@ -326,7 +332,7 @@ struct Solver {
     // Occurrence index, store/occurrence_index.cpp.
     OccurrenceList& occursList(Literal lit) { return literalIndex[var(lit)].occurs[lit < 0]; }
     WatchList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
-    uint32_t& watchLive(Literal lit) { return literalIndex[var(lit)].live[lit < 0]; }
+    uint32_t& watchLive(Literal lit) { return watchList(lit).live; }
     uint32_t occursCount(Literal lit) const {
         return literalIndex.get(var(lit)).occurs[lit < 0].count;
     }
