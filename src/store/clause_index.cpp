@@ -169,7 +169,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     for (uint32_t i = 0; i <= n; ++i) {
         Literal lit = i < n ? c->literals[i] : key;
         WatchList& list = watchList(lit);
-        if (list.count > 2 * watchLive(lit) + 8) compactWatches(lit);
+        if (list.count > 2 * list.live + 8) compactWatches(lit);
         if (scan(lit, 0, fronts)) return finish(true);
     }
     for (uint32_t i = 0; i <= n; ++i)

@@ -120,12 +120,12 @@ void Solver::rewatch(Clause* c) {
     }
     c->watch = best;
     pushWatch(watchList(best), c);
-    ++watchLive(best);
+    ++watchList(best).live;
 }
 
 // Clauses defining functions are linked but never watched.
 void Solver::unwatch(const Clause* c) {
-    if (c->key != 0 && c->watch != 0) --watchLive(c->watch);
+    if (c->key != 0 && c->watch != 0) --watchList(c->watch).live;
 }
 
 // Scans skip stale entries without reading their clauses, so a list that is

@@ -332,7 +332,6 @@ struct Solver {
     // Occurrence index, store/occurrence_index.cpp.
     OccurrenceList& occursList(Literal lit) { return literalIndex[var(lit)].occurs[lit < 0]; }
     WatchList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
-    uint32_t& watchLive(Literal lit) { return watchList(lit).live; }
     uint32_t occursCount(Literal lit) const {
         return literalIndex.get(var(lit)).occurs[lit < 0].count;
     }
