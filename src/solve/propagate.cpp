@@ -22,9 +22,11 @@ ImplicationList& listOf(GrowArray<Implications>& table, Literal lit) {
     return lit > 0 ? table[lit].pos : table[-lit].neg;
 }
 
+// Most lists stay short: the first block holds three entries, which is what
+// the allocator's smallest chunk has room for.
 void append(ImplicationList& list, ImplicationEntry entry) {
     if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
+        uint32_t capacity = list.capacity ? 2 * list.capacity : 3;
         void* grown = std::realloc(list.entries, capacity * sizeof(ImplicationEntry));
         if (!grown) throw MemoryException{{"memory exhausted"}};
         list.entries = static_cast<ImplicationEntry*>(grown);

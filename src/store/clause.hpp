@@ -22,7 +22,6 @@ struct Clause {
     Clause* next;           // next clause under the same key literal
     Clause* prev;           // previous clause under the same key, null at the head
     uint32_t signature;     // one bit per variable bucket of the stored literals
-    uint32_t signatureSize; // size when the signature was last computed
     Literal key;            // the list it is linked in; 0 once it left the store
     Literal watch;          // the literal whose watch list holds it, see storedSubsumer
     uint32_t stamp;         // link order: larger is nearer the head of its list

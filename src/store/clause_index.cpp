@@ -45,7 +45,6 @@ void Solver::computeSignature(Clause* clause) const {
     for (uint32_t i = 0; i < clause->size; ++i)
         s |= signatureBit(var(clause->literals[i]));
     clause->signature = s;
-    clause->signatureSize = clause->size;
 }
 
 void Solver::recomputeSignatures() {
@@ -199,8 +198,8 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
     // second entry of a deleted clause, fails the key test.
     OccurrenceList& list = occursList(rarest);
     for (uint32_t j = 0; j < list.count; ++j) {
-        if (j + prefetchAhead < list.count) __builtin_prefetch(list.entries[j + prefetchAhead]);
-        Clause* d = list.entries[j];
+        if (j + prefetchAhead < list.count) __builtin_prefetch(list.clause(j + prefetchAhead));
+        Clause* d = list.clause(j);
         if (d == c || d->key != key) continue;
         bool subsumed = false;
         if (d->size == n)

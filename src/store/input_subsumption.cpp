@@ -1,6 +1,6 @@
 // Subsumption checks of input clauses. They find the same clauses as the
 // checks made while solving, but they run while nothing has been strengthened
-// or reordered yet, so the literal filters kept beside the index entries are
+// or reordered yet, so the literal filters kept in the index entries are
 // exact for every listed clause: a candidate whose filter does not fit is
 // rejected without reading the clause, which is what keeps loading from
 // waiting on memory for each candidate. A signature, too, is exact here, so
@@ -39,11 +39,10 @@ uint32_t Solver::removeInputSubsumed(Literal key, const Clause* c) {
         if (occursCount(c->literals[i]) < occursCount(rarest)) rarest = c->literals[i];
     uint16_t filter = literalFilter(c, key);
     const OccurrenceList& list = occursList(rarest);
-    const uint16_t* filters = entryFilters(list);
     uint32_t count = 0;
     for (uint32_t j = 0; j < list.count; ++j) {
-        if (filter & ~filters[j]) continue;
-        Clause* d = list.entries[j];
+        if (filter & ~list.filter(j)) continue;
+        Clause* d = list.clause(j);
         if (d == c || d->key != key || !literalsWithin(c, d, d->size)) continue;
         deleteClause(d);
         ++count;

@@ -6,8 +6,8 @@
 // every list first. Collections run when stale entries reach half the index,
 // so their cost stays proportional to the mutations that caused them.
 //
-// While the input is loaded, each occurrence list block also carries a 16-bit
-// filter of every listed clause's literals behind its entries, so that the
+// While the input is loaded, each occurrence entry also carries a 16-bit
+// filter of the listed clause's literals, so that the
 // subsumption checks of input clauses reject almost every candidate without
 // touching it. Nothing reorders or strengthens a clause before the end of
 // input; after it those filters are no longer kept. Watch entries keep their
@@ -28,6 +28,13 @@ bool stores(const Clause* c, Literal lit) {
     for (uint32_t i = 0; i < c->size; ++i)
         if (c->literals[i] == lit) return true;
     return false;
+}
+
+// Most literals of a large input are held by a handful of clauses, so the
+// occurrence lists of loading time start with a single entry; lists begun
+// while solving start larger, as the heap has a minimum block anyway.
+uint32_t firstCapacity(bool loading) {
+    return loading ? 1 : 4;
 }
 
 } // namespace
@@ -58,36 +65,33 @@ void* Solver::grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t 
 
 // A filter of 0 is computed here; every clause's filter has its key's bit.
 void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
-    if (loading && filter == 0) filter = literalFilter(c, c->key);
-    size_t slot = loading ? sizeof(Clause*) + sizeof(uint16_t) : sizeof(Clause*);
+    if (!loading)
+        filter = 0;
+    else if (filter == 0)
+        filter = literalFilter(c, c->key);
     if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
-        // The filters sit behind the entries, so they move on their own.
-        auto moveLoaded = [&](void* block) {
-            auto entries = static_cast<Clause**>(block);
-            std::memcpy(entries, list.entries, list.count * sizeof(Clause*));
-            std::memcpy(entries + capacity, entryFilters(list), list.count * sizeof(uint16_t));
-        };
-        list.entries = static_cast<Clause**>(grownBlock(listArena, list.entries, list.capacity * slot,
-                                                        capacity * slot, list.count * slot, moveLoaded));
+        uint32_t capacity = list.capacity ? 2 * list.capacity : firstCapacity(loading);
+        constexpr size_t slot = sizeof(uint64_t);
+        size_t used = list.count * slot;
+        auto moveLoaded = [&](void* block) { std::memcpy(block, list.words, used); };
+        list.words = static_cast<uint64_t*>(grownBlock(listArena, list.words, list.capacity * slot,
+                                                       capacity * slot, used, moveLoaded));
         list.capacity = capacity;
     }
-    if (loading) entryFilters(list)[list.count] = filter;
-    list.entries[list.count++] = c;
+    list.words[list.count++] = OccurrenceList::word(c, filter);
     ++indexEntries;
 }
 
 // Watch lists carry their filters at every stage, so their blocks hold
 // whole entries; while loading they too come from the arena.
 void Solver::pushWatch(WatchList& list, Clause* c) {
-    if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
+    if (uint32_t full = list.capacity(); list.count == full) {
+        uint32_t capacity = full ? 2 * full : 1;
         size_t used = list.count * sizeof(WatchEntry);
         auto moveLoaded = [&](void* block) { std::memcpy(block, list.entries, used); };
         list.entries = static_cast<WatchEntry*>(grownBlock(watchArena, list.entries,
-                                                           list.capacity * sizeof(WatchEntry),
+                                                           full * sizeof(WatchEntry),
                                                            capacity * sizeof(WatchEntry), used, moveLoaded));
-        list.capacity = capacity;
     }
     list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key)};
     ++indexEntries;
@@ -152,14 +156,11 @@ void Solver::literalLeft(Clause* c, Literal) {
 
 void Solver::compactOccurs(Literal lit) {
     OccurrenceList& list = occursList(lit);
-    uint16_t* filters = loading ? entryFilters(list) : nullptr;
     uint32_t kept = 0;
     for (uint32_t j = 0; j < list.count; ++j) {
-        Clause* c = list.entries[j];
-        if (c->key != 0 && (c->signature & signatureBit(var(lit))) && stores(c, lit)) {
-            if (filters) filters[kept] = filters[j];
-            list.entries[kept++] = c;
-        }
+        Clause* c = list.clause(j);
+        if (c->key != 0 && (c->signature & signatureBit(var(lit))) && stores(c, lit))
+            list.words[kept++] = list.words[j];
     }
     uint32_t dropped = list.count - kept;
     indexEntries -= dropped;
@@ -176,7 +177,7 @@ std::vector<Clause*> Solver::clausesHolding(Variable v) {
         compactOccurs(lit);
         const OccurrenceList& list = occursList(lit);
         for (uint32_t j = 0; j < list.count; ++j)
-            if (position(var(list.entries[j]->key)) > p) found.push_back(list.entries[j]);
+            if (position(var(list.clause(j)->key)) > p) found.push_back(list.clause(j));
     }
     std::sort(found.begin(), found.end(), [this](const Clause* a, const Clause* b) {
         uint32_t pa = position(var(a->key));

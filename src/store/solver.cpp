@@ -34,7 +34,7 @@ Solver::~Solver() {
         freeClause(c);
     for (uint32_t v = 0; v < literalIndex.capacity; ++v) {
         for (OccurrenceList& list : literalIndex.data[v].occurs)
-            if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
+            if (list.words && !listArena.owns(list.words)) std::free(list.words);
         for (WatchList& list : literalIndex.data[v].watches)
             if (list.entries && !watchArena.owns(list.entries)) std::free(list.entries);
     }
@@ -106,7 +106,6 @@ Clause* Solver::newClause(uint32_t n, const Literal* literals) {
     c->stamp = 0;
     c->id = 0;
     c->signature = 0;
-    c->signatureSize = 0;
     for (uint32_t i = 0; i < n; ++i)
         c->literals[i] = literals[i];
     return c;

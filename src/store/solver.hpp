@@ -5,6 +5,7 @@
 #include "store/clause_pool.hpp"
 #include "store/grow_array.hpp"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -26,10 +27,21 @@ struct VarRecord {
 // Clauses of one literal, unordered. Entries go stale lazily: a clause that
 // left the store or lost the literal stays listed until a scan or the next
 // collection drops it, so no mutation has to search a list.
+//
+// An entry is one word: the clause's address shifted above a 16-bit filter of
+// its literals (see Solver::literalFilter). User addresses fit in 48 bits, so
+// nothing is lost, and a scan reads the filter and the clause from the same
+// line. The filters are kept only while loading; later entries carry 0.
 struct OccurrenceList {
-    Clause** entries;
+    uint64_t* words;
     uint32_t count;
     uint32_t capacity;
+
+    Clause* clause(uint32_t j) const { return reinterpret_cast<Clause*>(words[j] >> 16); }
+    uint16_t filter(uint32_t j) const { return uint16_t(words[j]); }
+    static uint64_t word(const Clause* c, uint16_t filter) {
+        return uint64_t(reinterpret_cast<uintptr_t>(c)) << 16 | filter;
+    }
 };
 
 // A watch entry carries a filter of the clause's literals, key included, so
@@ -41,17 +53,23 @@ struct WatchEntry {
     uint64_t filter;
 };
 
+// A watch list's block holds the smallest power of two of entries not below
+// its count, at least one: it only grows by doubling, and a list that was
+// compacted treats the rest of its block as lost. So the capacity is not
+// stored, and a literal's index record takes one line.
 struct WatchList {
     WatchEntry* entries;
     uint32_t count;
-    uint32_t capacity;
     uint32_t live; // clauses watched here now; count minus live entries are stale
+
+    uint32_t capacity() const { return entries ? std::bit_ceil(count) : 0; }
 };
 
 struct LiteralIndex {
     OccurrenceList occurs[2]; // [0] +v, [1] -v: clauses storing the literal
     WatchList watches[2];     // clauses watched under the literal
 };
+static_assert(sizeof(LiteralIndex) == 64);
 
 struct Assignment {
     int32_t value;     // 1 true, -1 false, 0 unassigned
@@ -316,9 +334,6 @@ struct Solver {
     WatchList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
     uint32_t occursCount(Literal lit) const {
         return literalIndex.get(var(lit)).occurs[lit < 0].count;
-    }
-    static uint16_t* entryFilters(const OccurrenceList& list) {
-        return reinterpret_cast<uint16_t*>(list.entries + list.capacity);
     }
     // One of 16 bits per literal; a clause's filter covers its key too.
     static uint16_t literalBit(Literal lit) {
