@@ -6,6 +6,7 @@
 #include "store/grow_array.hpp"
 
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -40,6 +41,7 @@ struct OccurrenceList {
     Clause* clause(uint32_t j) const { return reinterpret_cast<Clause*>(words[j] >> 16); }
     uint16_t filter(uint32_t j) const { return uint16_t(words[j]); }
     static uint64_t word(const Clause* c, uint16_t filter) {
+        assert(reinterpret_cast<uintptr_t>(c) >> 48 == 0);
         return uint64_t(reinterpret_cast<uintptr_t>(c)) << 16 | filter;
     }
 };
