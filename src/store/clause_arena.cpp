@@ -46,11 +46,15 @@ bool ClauseArena::addChunk(size_t bytes) {
     return true;
 }
 
+// The halving step is a conditional move, not a branch: the blocks asked
+// about come in no order, so a branch would be mispredicted at every step.
 bool ClauseArena::owns(const void* block) const {
+    if (chunks.empty()) return false;
     const char* p = static_cast<const char*>(block);
-    auto at = std::upper_bound(chunks.begin(), chunks.end(), p,
-                               [](const char* q, const Chunk& c) { return q < c.begin; });
-    return at != chunks.begin() && p < std::prev(at)->end;
+    const Chunk* base = chunks.data();
+    for (size_t n = chunks.size(); n > 1; n -= n / 2)
+        base = base[n / 2].begin <= p ? base + n / 2 : base;
+    return base->begin <= p && p < base->end;
 }
 
 // The smallest larger returned block is cut in halves down to class c: one
