@@ -329,8 +329,9 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 __builtin_prefetch(w.entries + w.count - 1);
             }
             const OccurrenceList& o = x.occurs[literals[i] < 0];
-            if (i + 1 < k && o.count < o.capacity) __builtin_prefetch(o.words + o.count, 1);
-            if (i + 1 < k && (!rarest || o.count < rarest->count)) rarest = &o;
+            if (i + 1 == k) continue;
+            if (o.count < o.capacity) __builtin_prefetch(o.words + o.count, 1);
+            if (!rarest || o.count < rarest->count) rarest = &o;
         }
         if (rarest && rarest->count) __builtin_prefetch(rarest->words);
         if (k > 0) {
