@@ -18,6 +18,10 @@
 
 namespace {
 
+// Deleting a clause waits on a few scattered lines; those of the clause this
+// many places on are requested first.
+constexpr size_t deleteAhead = 4;
+
 ImplicationList& listOf(GrowArray<Implications>& table, Literal lit) {
     return lit > 0 ? table[lit].pos : table[-lit].neg;
 }
@@ -86,6 +90,66 @@ bool Solver::propagate() {
     return propagateUnits() && processEquivalences();
 }
 
+// The first pass meets every position in order, and on a large input each
+// visit of a pure variable waits on memory: its counters, its occurrence
+// lists, the clauses listed there. Those of the positions a little further
+// on are requested in stages, each once the one before it has arrived, so
+// the waits overlap. Later passes visit few positions, far apart.
+void Solver::requestPureCheck(uint32_t p) {
+    constexpr uint32_t counters = 24;
+    constexpr uint32_t lists = 12;
+    constexpr uint32_t clauses = 6;
+    constexpr uint32_t clausesPerList = 16;
+    auto pureLiteral = [this](Variable w) -> Literal {
+        if (eliminated.get(w) || !isExistential(w)) return 0;
+        uint32_t pos = posOccurrences.get(w);
+        uint32_t neg = negOccurrences.get(w);
+        if ((pos == 0) == (neg == 0)) return 0;
+        return pos ? Literal(w) : -Literal(w);
+    };
+    if (p + counters < lastPosition) {
+        Variable w = order.get(p + counters);
+        if (w < varFlags.capacity) __builtin_prefetch(varFlags.data + w);
+        if (w < eliminated.capacity) __builtin_prefetch(eliminated.data + w);
+        if (w < posOccurrences.capacity) __builtin_prefetch(posOccurrences.data + w);
+        if (w < negOccurrences.capacity) __builtin_prefetch(negOccurrences.data + w);
+        if (w < literalIndex.capacity) __builtin_prefetch(literalIndex.data + w);
+        if (w < vars.capacity) __builtin_prefetch(vars.data + w);
+    }
+    if (p + lists < lastPosition) {
+        Variable w = order.get(p + lists);
+        if (Literal l = w < literalIndex.capacity ? pureLiteral(w) : 0) {
+            const OccurrenceList& list = literalIndex.data[w].occurs[l < 0];
+            for (uint32_t j = 0; j < list.count && j < clausesPerList; j += 8)
+                __builtin_prefetch(list.words + j);
+        }
+    }
+    if (p + clauses < lastPosition) {
+        Variable w = order.get(p + clauses);
+        if (Literal l = w < literalIndex.capacity ? pureLiteral(w) : 0) {
+            const OccurrenceList& list = literalIndex.data[w].occurs[l < 0];
+            for (uint32_t j = 0; j < list.count && j < clausesPerList; ++j)
+                __builtin_prefetch(list.clause(j));
+        }
+    }
+}
+
+// What deleting c will touch besides c: its neighbours in its key list, the
+// counters of its literals and its watch list's record.
+void Solver::requestDelete(const Clause* c) {
+    if (c->prev) __builtin_prefetch(c->prev, 1);
+    if (c->next) __builtin_prefetch(c->next, 1);
+    for (uint32_t i = 0; i <= c->size; ++i) {
+        Literal lit = i < c->size ? c->literals[i] : c->key;
+        GrowArray<uint32_t>& count = lit > 0 ? posOccurrences : negOccurrences;
+        GrowArray<uint32_t>& weight = lit > 0 ? posOccurrenceWeight : negOccurrenceWeight;
+        if (var(lit) < count.capacity) __builtin_prefetch(count.data + var(lit), 1);
+        if (var(lit) < weight.capacity) __builtin_prefetch(weight.data + var(lit), 1);
+    }
+    if (c->watch != 0 && var(c->watch) < literalIndex.capacity)
+        __builtin_prefetch(literalIndex.data + var(c->watch), 1);
+}
+
 // The pass visits positions in increasing order as a full walk would, but
 // only those of queued variables: any other variable was not pure when it was
 // last checked and none of its counts has dropped to zero since. A variable
@@ -94,6 +158,7 @@ bool Solver::propagate() {
 bool Solver::eliminatePureLiterals() {
     std::vector<uint32_t> positions; // a min-heap
     auto later = std::greater<uint32_t>();
+    bool firstPass = !pureScanned;
     if (!pureScanned) {
         pureScanned = true;
         for (Variable v : pureWaiting)
@@ -124,6 +189,7 @@ bool Solver::eliminatePureLiterals() {
         if (started && p <= current) continue;
         started = true;
         current = p;
+        if (firstPass) requestPureCheck(p);
         Variable v = order[p];
         pureQueued[v] = 0;
         if (!eliminated[v] && occurrences(v) != 0 && isExistential(v) &&
@@ -131,8 +197,11 @@ bool Solver::eliminatePureLiterals() {
             Literal l = posOccurrences[v] != 0 ? Literal(v) : -Literal(v);
             while (Clause* c = listHead(l))
                 deleteClause(c);
-            for (Clause* c : clausesHolding(v))
-                deleteClause(c);
+            std::vector<Clause*> holding = clausesHolding(v);
+            for (size_t i = 0; i < holding.size(); ++i) {
+                if (i + deleteAhead < holding.size()) requestDelete(holding[i + deleteAhead]);
+                deleteClause(holding[i]);
+            }
             if (certificates) {
                 putDefiningClause(l, {}, 0);
                 defineFunction(v);

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -175,24 +176,33 @@ void Solver::compactOccurs(Literal lit) {
 }
 
 // The clauses storing v or -v, in the order of a walk over the key lists of
-// the positions after v (positive list first, each list from its head).
+// the positions after v (positive list first, each list from its head). Each
+// clause's place in that walk is computed once, after the prefix records of
+// all the keys have been asked for, and the sort compares only those.
 std::vector<Clause*> Solver::clausesHolding(Variable v) {
-    std::vector<Clause*> found;
     uint32_t p = position(v);
+    compactOccurs(Literal(v));
+    compactOccurs(-Literal(v));
+    std::vector<std::pair<uint64_t, Clause*>> placed;
     for (Literal lit : {Literal(v), -Literal(v)}) {
-        compactOccurs(lit);
         const OccurrenceList& list = occursList(lit);
         for (uint32_t j = 0; j < list.count; ++j)
-            if (position(var(list.clause(j)->key)) > p) found.push_back(list.clause(j));
+            if (Variable k = var(list.clause(j)->key); k < varFlags.capacity)
+                __builtin_prefetch(varFlags.data + k);
     }
-    std::sort(found.begin(), found.end(), [this](const Clause* a, const Clause* b) {
-        uint32_t pa = position(var(a->key));
-        uint32_t pb = position(var(b->key));
-        if (pa != pb) return pa < pb;
-        if (a->key != b->key) return a->key > 0;
-        return a->stamp > b->stamp;
-    });
-    found.erase(std::unique(found.begin(), found.end()), found.end());
+    for (Literal lit : {Literal(v), -Literal(v)}) {
+        const OccurrenceList& list = occursList(lit);
+        for (uint32_t j = 0; j < list.count; ++j) {
+            Clause* c = list.clause(j);
+            uint32_t q = position(var(c->key));
+            if (q > p) placed.emplace_back(uint64_t{q} << 33 | uint64_t{c->key < 0} << 32 | ~c->stamp, c);
+        }
+    }
+    std::sort(placed.begin(), placed.end());
+    std::vector<Clause*> found;
+    found.reserve(placed.size());
+    for (size_t i = 0; i < placed.size(); ++i)
+        if (i == 0 || placed[i].second != placed[i - 1].second) found.push_back(placed[i].second);
     return found;
 }
 

@@ -413,6 +413,8 @@ struct Solver {
     bool checkShortClause(Clause* clause, Literal key);
     void recordImplication(const Clause* clause, Literal key);
     bool eliminatePureLiterals();
+    void requestPureCheck(uint32_t p);
+    void requestDelete(const Clause* c);
     bool propagateUnits();
     bool processEquivalences();
     bool substituteEquivalence(EquivalenceRecord record);
