@@ -76,10 +76,7 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
     // for their cache lines now overlaps the two waits for memory.
     for (uint32_t i = 0; i < k; ++i) {
         Variable v = var(merged[i]);
-        GrowArray<uint32_t>& count = merged[i] > 0 ? posOccurrences : negOccurrences;
-        GrowArray<uint32_t>& weight = merged[i] > 0 ? posOccurrenceWeight : negOccurrenceWeight;
-        if (v < count.capacity) __builtin_prefetch(count.data + v, 1);
-        if (v < weight.capacity) __builtin_prefetch(weight.data + v, 1);
+        if (v < occurrenceTable.capacity) __builtin_prefetch(occurrenceTable.data + v, 1);
     }
     Clause* c = newClause(k, merged);
     c->id = nextClauseId++;

@@ -305,10 +305,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 prefetchWhole(&x.occurs[negative]);
                 prefetchWhole(&x.watches[negative]);
             }
-            GrowArray<uint32_t>& count = negative ? negOccurrences : posOccurrences;
-            GrowArray<uint32_t>& weight = negative ? negOccurrenceWeight : posOccurrenceWeight;
-            if (v < count.capacity) __builtin_prefetch(count.data + v, 1);
-            if (v < weight.capacity) __builtin_prefetch(weight.data + v, 1);
+            if (v < occurrenceTable.capacity) __builtin_prefetch(occurrenceTable.data + v, 1);
         }
         if (k > 0 && var(literals[k - 1]) < vars.capacity)
             prefetchWhole(vars.data + var(literals[k - 1]), 1);

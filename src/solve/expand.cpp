@@ -59,7 +59,7 @@ bool Solver::expandUniversal(Variable u) {
             Literal keyFalse = key > 0 ? Literal(mapFalse[x]) : -Literal(mapFalse[x]);
             while (Clause* c = listHead(key)) {
                 int removed = removeLiteral(c, Literal(u));
-                if (removed != 0) --(key > 0 ? posOccurrenceWeight[x] : negOccurrenceWeight[x]);
+                if (removed != 0) --occurrenceWeight(key);
                 Clause* copyTrue = removed > 0 ? nullptr : copyClauseMapped(c, mapTrue);
                 Clause* copyFalse = removed < 0 ? nullptr : copyClauseMapped(c, mapFalse);
                 deleteClause(c);

@@ -66,10 +66,11 @@ uint32_t firstUnpassed(GrowArray<uint32_t>& skip, uint32_t p, Passed passed) {
 } // namespace
 
 int32_t Solver::eliminationCost(Variable x) {
-    int32_t posW = costOf(posOccurrenceWeight[x]);
-    int32_t negW = costOf(negOccurrenceWeight[x]);
-    int32_t posC = costOf(posOccurrences[x]);
-    int32_t negC = costOf(negOccurrences[x]);
+    Occurrences o = occurrenceTable[x];
+    int32_t posW = costOf(o.weight[0]);
+    int32_t negW = costOf(o.weight[1]);
+    int32_t posC = costOf(o.count[0]);
+    int32_t negC = costOf(o.count[1]);
     int32_t removed = -costSum(posW, negW);
     int32_t fromPos = costProduct(costSum(negW, -negC), posC);
     int32_t fromNeg = costProduct(costSum(posW, -posC), negC);
@@ -77,8 +78,9 @@ int32_t Solver::eliminationCost(Variable x) {
 }
 
 int32_t Solver::expansionCost(Variable x) {
-    int32_t weight = costSum(costOf(posOccurrenceWeight[x]), costOf(negOccurrenceWeight[x]));
-    return costSum(weight, costOf(posOccurrences[x] + negOccurrences[x]));
+    Occurrences o = occurrenceTable[x];
+    int32_t weight = costSum(costOf(o.weight[0]), costOf(o.weight[1]));
+    return costSum(weight, costOf(o.count[0] + o.count[1]));
 }
 
 int32_t Solver::variableCost(Variable x) {
@@ -236,8 +238,8 @@ uint32_t Solver::chooseLiteralBound(uint32_t pos) {
         if (r0 < lastPosition) {
             for (uint32_t r = r0; r < lastPosition; ++r) {
                 Variable x = order[r];
-                inner = costSum(inner, costOf(posOccurrenceWeight[x]));
-                inner = costSum(inner, costOf(negOccurrenceWeight[x]));
+                inner = costSum(inner, costOf(occurrenceTable[x].weight[0]));
+                inner = costSum(inner, costOf(occurrenceTable[x].weight[1]));
             }
             if (!infinite(inner)) inner = costSum(inner, inner);
         }

@@ -102,8 +102,8 @@ void Solver::requestPureCheck(uint32_t p) {
     constexpr uint32_t clausesPerList = 16;
     auto pureLiteral = [this](Variable w) -> Literal {
         if (eliminated.get(w) || !isExistential(w)) return 0;
-        uint32_t pos = posOccurrences.get(w);
-        uint32_t neg = negOccurrences.get(w);
+        uint32_t pos = countOf(Literal(w));
+        uint32_t neg = countOf(-Literal(w));
         if ((pos == 0) == (neg == 0)) return 0;
         return pos ? Literal(w) : -Literal(w);
     };
@@ -111,8 +111,7 @@ void Solver::requestPureCheck(uint32_t p) {
         Variable w = order.get(p + counters);
         if (w < varFlags.capacity) __builtin_prefetch(varFlags.data + w);
         if (w < eliminated.capacity) __builtin_prefetch(eliminated.data + w);
-        if (w < posOccurrences.capacity) __builtin_prefetch(posOccurrences.data + w);
-        if (w < negOccurrences.capacity) __builtin_prefetch(negOccurrences.data + w);
+        if (w < occurrenceTable.capacity) __builtin_prefetch(occurrenceTable.data + w);
         if (w < literalIndex.capacity) __builtin_prefetch(literalIndex.data + w);
         if (w < vars.capacity) __builtin_prefetch(vars.data + w);
     }
@@ -141,10 +140,7 @@ void Solver::requestDelete(const Clause* c) {
     if (c->next) __builtin_prefetch(c->next, 1);
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : c->key;
-        GrowArray<uint32_t>& count = lit > 0 ? posOccurrences : negOccurrences;
-        GrowArray<uint32_t>& weight = lit > 0 ? posOccurrenceWeight : negOccurrenceWeight;
-        if (var(lit) < count.capacity) __builtin_prefetch(count.data + var(lit), 1);
-        if (var(lit) < weight.capacity) __builtin_prefetch(weight.data + var(lit), 1);
+        if (var(lit) < occurrenceTable.capacity) __builtin_prefetch(occurrenceTable.data + var(lit), 1);
     }
     if (c->watch != 0 && var(c->watch) < literalIndex.capacity)
         __builtin_prefetch(literalIndex.data + var(c->watch), 1);
@@ -193,8 +189,8 @@ bool Solver::eliminatePureLiterals() {
         Variable v = order[p];
         pureQueued[v] = 0;
         if (!eliminated[v] && occurrences(v) != 0 && isExistential(v) &&
-            (posOccurrences[v] == 0 || negOccurrences[v] == 0)) {
-            Literal l = posOccurrences[v] != 0 ? Literal(v) : -Literal(v);
+            (occurrenceTable[v].count[0] == 0 || occurrenceTable[v].count[1] == 0)) {
+            Literal l = occurrenceTable[v].count[0] != 0 ? Literal(v) : -Literal(v);
             while (Clause* c = listHead(l))
                 deleteClause(c);
             std::vector<Clause*> holding = clausesHolding(v);
@@ -236,7 +232,7 @@ bool Solver::propagateUnits() {
         for (Clause* c : clausesHolding(v)) {
             Literal key = c->key;
             int removed = removeLiteral(c, l);
-            --(key > 0 ? posOccurrenceWeight[key] : negOccurrenceWeight[-key]);
+            --occurrenceWeight(key);
             if (removed > 0) {
                 deleteClause(c);
                 continue;

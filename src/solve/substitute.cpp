@@ -79,7 +79,6 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
     // Clauses keyed after w that hold it as a stored literal.
     for (Clause* c : clausesHolding(w)) {
         Literal key = c->key;
-        Variable z = var(key);
         uint32_t i = storedIndex(c, w);
         Literal old = c->literals[i];
         Literal r = old == y ? x : -x;
@@ -92,7 +91,7 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
         }
         if (j < i) {
             removeLiteral(c, old);
-            --(key > 0 ? posOccurrenceWeight[z] : negOccurrenceWeight[z]);
+            --occurrenceWeight(key);
             retrace(c, old);
             if (!checkShortClause(c, key)) return false;
         } else {

@@ -108,7 +108,7 @@ void Solver::indexClause(Clause* c) {
 // The literal of c that the fewest stored clauses hold.
 void Solver::rewatch(Clause* c) {
     auto count = [this](Literal lit) {
-        return lit > 0 ? posOccurrences.get(var(lit)) : negOccurrences.get(var(lit));
+        return countOf(lit);
     };
     Literal best = c->key;
     uint32_t fewest = count(best);

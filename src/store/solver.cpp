@@ -128,27 +128,19 @@ void Solver::freeClause(Clause* clause) {
 // loading skips reading the other sign's count.
 void Solver::addOccurrence(Literal lit, uint32_t length) {
     Variable v = var(lit);
-    if ((pureScanned || skipValid) && posOccurrences.get(v) == 0 && negOccurrences.get(v) == 0) {
+    if ((pureScanned || skipValid) && occurrences(v) == 0) {
         skipValid = false;
         queuePureCheck(v);
     }
-    if (lit > 0) {
-        ++posOccurrences[lit];
-        posOccurrenceWeight[lit] += length;
-    } else {
-        ++negOccurrences[-lit];
-        negOccurrenceWeight[-lit] += length;
-    }
+    Occurrences& o = occurrenceTable[v];
+    ++o.count[lit < 0];
+    o.weight[lit < 0] += length;
 }
 
 void Solver::removeOccurrence(Literal lit, uint32_t length) {
-    if (lit > 0) {
-        if (--posOccurrences[lit] == 0) queuePureCheck(Variable(lit));
-        posOccurrenceWeight[lit] -= length;
-    } else {
-        if (--negOccurrences[-lit] == 0) queuePureCheck(Variable(-lit));
-        negOccurrenceWeight[-lit] -= length;
-    }
+    Occurrences& o = occurrenceTable[var(lit)];
+    o.weight[lit < 0] -= length;
+    if (--o.count[lit < 0] == 0) queuePureCheck(var(lit));
 }
 
 void Solver::queuePureCheck(Variable v) {
@@ -179,11 +171,7 @@ int Solver::removeLiteral(Clause* clause, Literal lit) {
     removeOccurrence(x, n + 1);
     literalLeft(clause, x);
     for (uint32_t j = 0; j < clause->size; ++j) {
-        Literal y = clause->literals[j];
-        if (y > 0)
-            --posOccurrenceWeight[y];
-        else
-            --negOccurrenceWeight[-y];
+        --occurrenceWeight(clause->literals[j]);
     }
     return x == lit ? 1 : -1;
 }

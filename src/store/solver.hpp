@@ -18,6 +18,14 @@
 #include <utility>
 #include <vector>
 
+// A variable's occurrence counters side by side: a clause entering or
+// leaving the store updates a literal's count and weight together, and
+// loading would otherwise wait on two scattered lines per literal.
+struct Occurrences {
+    uint32_t count[2];  // [0] +v, [1] -v: clauses containing the literal
+    uint32_t weight[2]; // summed lengths of those clauses
+};
+
 struct VarRecord {
     Clause* posHead;   // clauses keyed by +v
     Clause* negHead;   // clauses keyed by -v
@@ -190,10 +198,7 @@ struct Solver {
     uint32_t universalCount = 0;             // universals not yet eliminated
     uint32_t sigBucketWidth = 1;             // variables per signature bit
     uint64_t sigBucketMagic = 0;             // its reciprocal, see signatureBit
-    GrowArray<uint32_t> posOccurrences;      // per variable: clauses containing +v
-    GrowArray<uint32_t> negOccurrences;      // per variable: clauses containing -v
-    GrowArray<uint32_t> posOccurrenceWeight; // per variable: summed lengths of those clauses
-    GrowArray<uint32_t> negOccurrenceWeight;
+    GrowArray<Occurrences> occurrenceTable;  // per variable: counts and weights of +v and -v
     GrowArray<LiteralIndex> literalIndex;    // per variable, grows when indexed
     std::vector<Clause*> retired;            // left the store, freed by collectGarbage
     uint64_t indexEntries = 0;               // entries held by all index lists
@@ -276,7 +281,13 @@ struct Solver {
     bool expansionPossible() const { return universalExpansion || expansionCount > 0; }
     bool isExistential(Variable v) const { return varFlags.get(v) & 1; }
     uint32_t position(Variable v) const { return varFlags.get(v) >> 1; }
-    uint32_t occurrences(Variable v) const { return posOccurrences.get(v) + negOccurrences.get(v); }
+    uint32_t occurrences(Variable v) const {
+        Occurrences o = occurrenceTable.get(v);
+        return o.count[0] + o.count[1];
+    }
+    uint32_t& occurrenceCount(Literal lit) { return occurrenceTable[var(lit)].count[lit < 0]; }
+    uint32_t& occurrenceWeight(Literal lit) { return occurrenceTable[var(lit)].weight[lit < 0]; }
+    uint32_t countOf(Literal lit) const { return occurrenceTable.get(var(lit)).count[lit < 0]; }
     // Signatures are computed for every resolvent, and a division by the
     // run-time width showed in profiles: the quotient comes from a multiply
     // by the width's precomputed reciprocal, exact for every 32-bit v.

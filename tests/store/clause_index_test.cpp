@@ -78,7 +78,7 @@ TEST_F(ClauseIndex, ClauseThatLostALiteralSubsumesByWhatItHolds) {
     ASSERT_EQ(d->watch, 2);
     ASSERT_EQ(s.removeLiteral(d, 2), 1);
     EXPECT_NE(d->watch, 2);
-    --s.posOccurrenceWeight[5]; // the caller accounts for the key
+    --s.occurrenceWeight(5); // the caller accounts for the key
     EXPECT_TRUE(storeIsConsistent(s));
 
     EXPECT_TRUE(subsumed({1, 3}, 5));

@@ -21,12 +21,12 @@ TEST(SolverStore, VariableCountSetsSignatureWidthButNotTableSizes) {
     EXPECT_EQ(last->signature, (1u << 0) | (1u << 20));
     s.linkClause(shared, 40);
     s.linkClause(last, -39);
-    s.posOccurrences[7] = 2;
+    s.occurrenceCount(7) = 2;
     s.setVariableCount(63);
     EXPECT_EQ(shared->signature, (1u << 0) | (1u << 1));
     EXPECT_EQ(last->signature, (1u << 0) | (1u << 13));
 
     s.setVariableCount(2000000000);
-    EXPECT_EQ(s.posOccurrences.get(7), 2u);
+    EXPECT_EQ(s.countOf(7), 2u);
     EXPECT_LE(s.varFlags.capacity, 8u);
 }
