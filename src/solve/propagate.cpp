@@ -152,40 +152,47 @@ void Solver::requestDelete(const Clause* c) {
 // queued during the pass at or before the current position waits for the
 // next pass, as a full walk would not come back to it either.
 bool Solver::eliminatePureLiterals() {
+    // The first pass takes every position from a counter rather than the
+    // heap; only positions beyond it would go there.
     std::vector<uint32_t> positions; // a min-heap
     auto later = std::greater<uint32_t>();
-    bool firstPass = !pureScanned;
+    uint32_t scan = 0;
+    uint32_t scanEnd = 0;
     if (!pureScanned) {
         pureScanned = true;
         for (Variable v : pureWaiting)
             pureQueued[v] = 0;
         pureWaiting.clear();
-        for (uint32_t p = 0; p < lastPosition; ++p)
-            positions.push_back(p);
+        scanEnd = lastPosition;
     }
     bool started = false;
     uint32_t current = 0;
     std::vector<Variable> nextPass;
     auto takeWaiting = [&] {
         for (Variable w : pureWaiting) {
-            if (!started || position(w) > current) {
+            if (started && position(w) <= current) {
+                nextPass.push_back(w);
+            } else if (position(w) >= scanEnd) {
                 positions.push_back(position(w));
                 std::push_heap(positions.begin(), positions.end(), later);
-            } else {
-                nextPass.push_back(w);
             }
         }
         pureWaiting.clear();
     };
     takeWaiting();
-    while (!positions.empty()) {
-        std::pop_heap(positions.begin(), positions.end(), later);
-        uint32_t p = positions.back();
-        positions.pop_back();
+    while (scan < scanEnd || !positions.empty()) {
+        uint32_t p;
+        if (scan < scanEnd && (positions.empty() || scan <= positions.front())) {
+            p = scan++;
+            requestPureCheck(p);
+        } else {
+            std::pop_heap(positions.begin(), positions.end(), later);
+            p = positions.back();
+            positions.pop_back();
+        }
         if (started && p <= current) continue;
         started = true;
         current = p;
-        if (firstPass) requestPureCheck(p);
         Variable v = order[p];
         pureQueued[v] = 0;
         if (!eliminated[v] && occurrences(v) != 0 && isExistential(v) &&
