@@ -31,7 +31,7 @@ Literal Solver::constantTrue() {
     setVariableCount(int32_t(v));
     eliminated[v] = 1;
     order[lastPosition] = v;
-    varFlags[v] = 2 * lastPosition + 1;
+    varFlag(v) = 2 * lastPosition + 1;
     ++lastPosition;
     uint32_t k = certificate.nextIndex();
     substitution[v].function = Literal(k);

@@ -220,8 +220,8 @@ void Solver::keepInputClause(const Literal* literals, uint32_t count, uint32_t i
         // Flags 0 may also be a universal at position 0; missing it only
         // skips the early runs for an input whose sole universal it is.
         bool universal = false;
-        for (Variable v = 1; v <= lastVar && v < varFlags.capacity; ++v) {
-            if (varFlags.get(v) == 0 || isExistential(v)) continue;
+        for (Variable v = 1; v <= lastVar && v < varState.capacity; ++v) {
+            if (flagsOf(v) == 0 || isExistential(v)) continue;
             universal = true;
             hybridInput->lastUniversal = std::max(hybridInput->lastUniversal, position(v));
         }
@@ -229,7 +229,7 @@ void Solver::keepInputClause(const Literal* literals, uint32_t count, uint32_t i
         // The prefix order is complete only after reading; positions are not.
         std::vector<uint32_t> prefix;
         for (Variable v = 1; v <= lastVar; ++v)
-            if (varFlags.get(v) != 0) prefix.push_back(varFlags.get(v));
+            if (flagsOf(v) != 0) prefix.push_back(flagsOf(v));
         std::sort(prefix.begin(), prefix.end());
         int quantifier = -1;
         for (uint32_t flags : prefix) {

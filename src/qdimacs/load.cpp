@@ -76,7 +76,7 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
     // for their cache lines now overlaps the two waits for memory.
     for (uint32_t i = 0; i < k; ++i) {
         Variable v = var(merged[i]);
-        if (v < occurrenceTable.capacity) __builtin_prefetch(occurrenceTable.data + v, 1);
+        if (v < varState.capacity) __builtin_prefetch(varState.data + v, 1);
     }
     Clause* c = newClause(k, merged);
     c->id = nextClauseId++;

@@ -1,5 +1,5 @@
 // QDIMACS reader: one pass over a buffered byte stream, the prefix written
-// straight into order and varFlags, each clause sorted by position while it
+// straight into order and the variables' flags, each clause sorted by position while it
 // is read and handed to addClause. Malformed input always ends in a
 // FileFormatException; nothing malformed reaches the store.
 //
@@ -236,8 +236,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 if (!firstTime(uint32_t(v))) formatError("variable quantified twice");
                 lateFlags.emplace_back(uint32_t(v), flags);
             } else {
-                if (varFlags.get(uint32_t(v)) != 0) formatError("variable quantified twice");
-                varFlags[uint32_t(v)] = flags;
+                if (flagsOf(uint32_t(v)) != 0) formatError("variable quantified twice");
+                varFlag(uint32_t(v)) = flags;
             }
             prefix.push_back(uint32_t(v));
             if (kind)
@@ -260,7 +260,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
     uint32_t reserved = lastVar - quantifiedCount;
     uint32_t freeCount = 0;
     for (Variable v : prefix)
-        varFlags[v] += 2 * reserved - 2;
+        varFlag(v) += 2 * reserved - 2;
     lastPosition = reserved + quantifiedCount;
 
     if (copyInputClauses) {
@@ -285,10 +285,10 @@ bool Solver::readQdimacs(std::FILE* stream) {
         for (uint32_t i = 0; i < k; ++i) {
             Literal lit = literals[i];
             Variable v = var(lit);
-            if (reserved > 0 && varFlags.get(v) == 0) {
+            if (reserved > 0 && flagsOf(v) == 0) {
                 uint32_t p = freeCount++;
                 order[p] = v;
-                varFlags[v] = 2 * p + 1;
+                varFlag(v) = 2 * p + 1;
                 ++existentialCount;
             }
             uint32_t pos = position(v);
@@ -305,7 +305,6 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 prefetchWhole(&x.occurs[negative]);
                 prefetchWhole(&x.watches[negative]);
             }
-            if (v < occurrenceTable.capacity) __builtin_prefetch(occurrenceTable.data + v, 1);
         }
         if (k > 0 && var(literals[k - 1]) < vars.capacity)
             prefetchWhole(vars.data + var(literals[k - 1]), 1);
@@ -373,7 +372,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 lit = renumberedLiteral(lit);
                 v = var(lit);
             }
-            if (v < varFlags.capacity) __builtin_prefetch(varFlags.data + v);
+            if (v < varState.capacity) prefetchWhole(varState.data + v);
             batch.push_back(lit);
         }
         uint32_t n = uint32_t(ends.size());
@@ -396,7 +395,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
     for (uint32_t i = 0; i < quantifiedCount; ++i) {
         Variable v = prefix[i];
         order[freeCount + i] = v;
-        varFlags[v] -= 2 * unused;
+        varFlag(v) -= 2 * unused;
     }
     lastPosition -= unused;
 
@@ -415,7 +414,7 @@ void Solver::renumberPrefix(std::vector<Variable>& prefix,
     std::vector<std::pair<Variable, uint32_t>> beyond;
     for (const auto& [v, flags] : lateFlags) {
         if (v <= bound)
-            varFlags[v] = flags;
+            varFlag(v) = flags;
         else
             beyond.emplace_back(v, flags);
     }
@@ -424,7 +423,7 @@ void Solver::renumberPrefix(std::vector<Variable>& prefix,
         Variable ours = bound + 1 + Variable(renumbering.fileNumbers.size());
         renumbering.fileNumbers.push_back(v);
         renumbering.inside.emplace(v, ours);
-        varFlags[ours] = flags;
+        varFlag(ours) = flags;
     }
     for (Variable& v : prefix)
         if (v > bound) v = renumbering.inside.at(v);

@@ -15,9 +15,9 @@ void Solver::writeQdimacs(std::ostream& out) {
     if (numbers.active() && lastVar <= lastInputVar) shownLast = numbers.lastInputFile;
     out << "p cnf " << std::max(shownLast, headerVariables) << ' ' << clauseCount << '\n';
     for (uint32_t p = 0; p < lastPosition;) {
-        uint32_t kind = varFlags[order[p]] & 1;
+        uint32_t kind = varFlag(order[p]) & 1;
         out << (kind ? "e " : "a ");
-        for (; p < lastPosition && (varFlags[order[p]] & 1) == kind; ++p) {
+        for (; p < lastPosition && (varFlag(order[p]) & 1) == kind; ++p) {
             Variable v = order[p];
             if (occurrences(v) != 0) out << numbers.fileVariable(v) << ' ';
         }

@@ -32,13 +32,13 @@ bool Solver::expandUniversal(Variable u) {
     for (uint32_t p = s; p < last; ++p) {
         Variable x = order[p];
         if (eliminated[x] || occurrences(x) == 0) continue;
-        uint32_t kind = varFlags[x] & 1;
+        uint32_t kind = varFlag(x) & 1;
         for (GrowArray<Variable>* map : {&mapTrue, &mapFalse}) {
             Variable copy = ++newVar;
             (*map)[x] = copy;
             uint32_t q = lastPosition++;
             order[q] = copy;
-            varFlags[copy] = 2 * q + kind;
+            varFlag(copy) = 2 * q + kind;
             if (keepInputClauses) {
                 Literal falseHere = map == &mapTrue ? -Literal(u) : Literal(u);
                 substitution[copy] = Substitution{x, Literal(certificate.nextIndex()), falseHere};

@@ -66,7 +66,7 @@ uint32_t firstUnpassed(GrowArray<uint32_t>& skip, uint32_t p, Passed passed) {
 } // namespace
 
 int32_t Solver::eliminationCost(Variable x) {
-    Occurrences o = occurrenceTable[x];
+    VarState o = varState[x];
     int32_t posW = costOf(o.weight[0]);
     int32_t negW = costOf(o.weight[1]);
     int32_t posC = costOf(o.count[0]);
@@ -78,7 +78,7 @@ int32_t Solver::eliminationCost(Variable x) {
 }
 
 int32_t Solver::expansionCost(Variable x) {
-    Occurrences o = occurrenceTable[x];
+    VarState o = varState[x];
     int32_t weight = costSum(costOf(o.weight[0]), costOf(o.weight[1]));
     return costSum(weight, costOf(o.count[0] + o.count[1]));
 }
@@ -238,8 +238,8 @@ uint32_t Solver::chooseLiteralBound(uint32_t pos) {
         if (r0 < lastPosition) {
             for (uint32_t r = r0; r < lastPosition; ++r) {
                 Variable x = order[r];
-                inner = costSum(inner, costOf(occurrenceTable[x].weight[0]));
-                inner = costSum(inner, costOf(occurrenceTable[x].weight[1]));
+                inner = costSum(inner, costOf(varState[x].weight[0]));
+                inner = costSum(inner, costOf(varState[x].weight[1]));
             }
             if (!infinite(inner)) inner = costSum(inner, inner);
         }

@@ -109,9 +109,8 @@ void Solver::requestPureCheck(uint32_t p) {
     };
     if (p + counters < lastPosition) {
         Variable w = order.get(p + counters);
-        if (w < varFlags.capacity) __builtin_prefetch(varFlags.data + w);
         if (w < eliminated.capacity) __builtin_prefetch(eliminated.data + w);
-        if (w < occurrenceTable.capacity) __builtin_prefetch(occurrenceTable.data + w);
+        if (w < varState.capacity) __builtin_prefetch(varState.data + w);
         if (w < literalIndex.capacity) __builtin_prefetch(literalIndex.data + w);
         if (w < vars.capacity) __builtin_prefetch(vars.data + w);
     }
@@ -140,7 +139,7 @@ void Solver::requestDelete(const Clause* c) {
     if (c->next) __builtin_prefetch(c->next, 1);
     for (uint32_t i = 0; i <= c->size; ++i) {
         Literal lit = i < c->size ? c->literals[i] : c->key;
-        if (var(lit) < occurrenceTable.capacity) __builtin_prefetch(occurrenceTable.data + var(lit), 1);
+        if (var(lit) < varState.capacity) __builtin_prefetch(varState.data + var(lit), 1);
     }
     if (c->watch != 0 && var(c->watch) < literalIndex.capacity)
         __builtin_prefetch(literalIndex.data + var(c->watch), 1);
@@ -196,8 +195,8 @@ bool Solver::eliminatePureLiterals() {
         Variable v = order[p];
         pureQueued[v] = 0;
         if (!eliminated[v] && occurrences(v) != 0 && isExistential(v) &&
-            (occurrenceTable[v].count[0] == 0 || occurrenceTable[v].count[1] == 0)) {
-            Literal l = occurrenceTable[v].count[0] != 0 ? Literal(v) : -Literal(v);
+            (varState[v].count[0] == 0 || varState[v].count[1] == 0)) {
+            Literal l = varState[v].count[0] != 0 ? Literal(v) : -Literal(v);
             while (Clause* c = listHead(l))
                 deleteClause(c);
             std::vector<Clause*> holding = clausesHolding(v);

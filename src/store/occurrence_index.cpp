@@ -187,8 +187,8 @@ std::vector<Clause*> Solver::clausesHolding(Variable v) {
     for (Literal lit : {Literal(v), -Literal(v)}) {
         const OccurrenceList& list = occursList(lit);
         for (uint32_t j = 0; j < list.count; ++j)
-            if (Variable k = var(list.clause(j)->key); k < varFlags.capacity)
-                __builtin_prefetch(varFlags.data + k);
+            if (Variable k = var(list.clause(j)->key); k < varState.capacity)
+                __builtin_prefetch(varState.data + k);
     }
     for (Literal lit : {Literal(v), -Literal(v)}) {
         const OccurrenceList& list = occursList(lit);

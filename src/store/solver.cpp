@@ -132,13 +132,13 @@ void Solver::addOccurrence(Literal lit, uint32_t length) {
         skipValid = false;
         queuePureCheck(v);
     }
-    Occurrences& o = occurrenceTable[v];
+    VarState& o = varState[v];
     ++o.count[lit < 0];
     o.weight[lit < 0] += length;
 }
 
 void Solver::removeOccurrence(Literal lit, uint32_t length) {
-    Occurrences& o = occurrenceTable[var(lit)];
+    VarState& o = varState[var(lit)];
     o.weight[lit < 0] -= length;
     if (--o.count[lit < 0] == 0) queuePureCheck(var(lit));
 }

@@ -18,10 +18,12 @@
 #include <utility>
 #include <vector>
 
-// A variable's occurrence counters side by side: a clause entering or
-// leaving the store updates a literal's count and weight together, and
-// loading would otherwise wait on two scattered lines per literal.
-struct Occurrences {
+// What is read and updated of a variable for each of its literals that a
+// clause brings or takes away: its place in the prefix and its occurrence
+// counters. One record, so loading a large input waits on one scattered line
+// per literal rather than on three.
+struct VarState {
+    uint32_t flags;     // bit 0 existential, position above it; 0 unquantified
     uint32_t count[2];  // [0] +v, [1] -v: clauses containing the literal
     uint32_t weight[2]; // summed lengths of those clauses
 };
@@ -198,7 +200,7 @@ struct Solver {
     uint32_t universalCount = 0;             // universals not yet eliminated
     uint32_t sigBucketWidth = 1;             // variables per signature bit
     uint64_t sigBucketMagic = 0;             // its reciprocal, see signatureBit
-    GrowArray<Occurrences> occurrenceTable;  // per variable: counts and weights of +v and -v
+    GrowArray<VarState> varState;            // per variable: prefix flags, counts and weights
     GrowArray<LiteralIndex> literalIndex;    // per variable, grows when indexed
     std::vector<Clause*> retired;            // left the store, freed by collectGarbage
     uint64_t indexEntries = 0;               // entries held by all index lists
@@ -220,7 +222,6 @@ struct Solver {
     std::vector<EquivalenceRecord> pendingEquivalences;
     GrowArray<Implications> implications; // per variable: two-literal implications
     GrowArray<Assignment> assignment;     // per variable
-    GrowArray<uint32_t> varFlags;         // per variable: bit 0 existential, position above it
     Renumbering renumbering;              // input numbers far above the used count
     GrowArray<uint32_t> order;            // position -> variable [0, lastPosition)
     GrowArray<uint8_t> eliminated;        // per variable: 1 once removed
@@ -279,15 +280,17 @@ struct Solver {
 
     // -u asks for expansion, but -U and -O entries can expand without it.
     bool expansionPossible() const { return universalExpansion || expansionCount > 0; }
-    bool isExistential(Variable v) const { return varFlags.get(v) & 1; }
-    uint32_t position(Variable v) const { return varFlags.get(v) >> 1; }
+    uint32_t flagsOf(Variable v) const { return varState.get(v).flags; }
+    uint32_t& varFlag(Variable v) { return varState[v].flags; }
+    bool isExistential(Variable v) const { return flagsOf(v) & 1; }
+    uint32_t position(Variable v) const { return flagsOf(v) >> 1; }
     uint32_t occurrences(Variable v) const {
-        Occurrences o = occurrenceTable.get(v);
+        VarState o = varState.get(v);
         return o.count[0] + o.count[1];
     }
-    uint32_t& occurrenceCount(Literal lit) { return occurrenceTable[var(lit)].count[lit < 0]; }
-    uint32_t& occurrenceWeight(Literal lit) { return occurrenceTable[var(lit)].weight[lit < 0]; }
-    uint32_t countOf(Literal lit) const { return occurrenceTable.get(var(lit)).count[lit < 0]; }
+    uint32_t& occurrenceCount(Literal lit) { return varState[var(lit)].count[lit < 0]; }
+    uint32_t& occurrenceWeight(Literal lit) { return varState[var(lit)].weight[lit < 0]; }
+    uint32_t countOf(Literal lit) const { return varState.get(var(lit)).count[lit < 0]; }
     // Signatures are computed for every resolvent, and a division by the
     // run-time width showed in profiles: the quotient comes from a multiply
     // by the width's precomputed reciprocal, exact for every 32-bit v.

@@ -63,7 +63,7 @@ TEST(Heuristics, CostsSaturateAtInfinity) {
     Solver s;
     declarePrefix(s, "ea");
     auto set = [&](Variable x, uint32_t posC, uint32_t posW, uint32_t negC, uint32_t negW) {
-        s.occurrenceTable[x] = Occurrences{{posC, negC}, {posW, negW}};
+        s.varState[x] = VarState{s.flagsOf(x), {posC, negC}, {posW, negW}};
     };
     const int32_t inf = 2147483642;
     set(1, 2, 9, 2, 9);

@@ -28,5 +28,5 @@ TEST(SolverStore, VariableCountSetsSignatureWidthButNotTableSizes) {
 
     s.setVariableCount(2000000000);
     EXPECT_EQ(s.countOf(7), 2u);
-    EXPECT_LE(s.varFlags.capacity, 8u);
+    EXPECT_LE(s.varState.capacity, 8u);
 }

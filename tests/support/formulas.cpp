@@ -46,7 +46,7 @@ void declarePrefix(Solver& solver, const std::string& kinds) {
     for (uint32_t p = 0; p < kinds.size(); ++p) {
         bool existential = kinds[p] == 'e';
         solver.order[p] = p + 1;
-        solver.varFlags[p + 1] = 2 * p + (existential ? 1 : 0);
+        solver.varFlag(p + 1) = 2 * p + (existential ? 1 : 0);
         ++(existential ? solver.existentialCount : solver.universalCount);
     }
     solver.lastPosition = uint32_t(kinds.size());

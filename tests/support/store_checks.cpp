@@ -116,7 +116,7 @@ testing::AssertionResult indexIsConsistent(const Solver& s) {
 
 testing::AssertionResult storeIsConsistent(const Solver& s) {
     uint32_t tables =
-        std::max({s.vars.capacity, s.occurrenceTable.capacity, s.lastVar + 1});
+        std::max({s.vars.capacity, s.varState.capacity, s.lastVar + 1});
     std::vector<Tally> pos(tables), neg(tables);
     auto tally = [&](Literal lit, uint32_t length) {
         Tally& t = lit > 0 ? pos[var(lit)] : neg[var(lit)];
@@ -146,7 +146,7 @@ testing::AssertionResult storeIsConsistent(const Solver& s) {
         return testing::AssertionFailure()
                << linked << " clauses linked, clauseCount is " << s.clauseCount;
     for (Variable v = 1; v < tables; ++v) {
-        Occurrences o = s.occurrenceTable.get(v);
+        VarState o = s.varState.get(v);
         Tally p{o.count[0], o.weight[0]};
         Tally n{o.count[1], o.weight[1]};
         if (p.count != pos[v].count || p.weight != pos[v].weight || n.count != neg[v].count ||
