@@ -343,7 +343,8 @@ bool Solver::overBudget(Variable next) {
     }
     uint64_t input = uint64_t{lastInputClauseId} + 1;
     uint64_t limit = hybridBudget != 0 ? hybridBudget : 2 * input + 1000;
-    uint64_t growth = isExistential(next) ? uint64_t{occurrenceCount(Literal(next))} * occurrenceCount(-Literal(next))
+    uint64_t growth = isExistential(next) ? uint64_t{occurrenceCount(Literal(next))} *
+                                                occurrenceCount(-Literal(next))
                                           : uint64_t{clauseCount};
     return clauseCount + growth > limit;
 }

@@ -107,9 +107,7 @@ void Solver::indexClause(Clause* c) {
 
 // The literal of c that the fewest stored clauses hold.
 void Solver::rewatch(Clause* c) {
-    auto count = [this](Literal lit) {
-        return countOf(lit);
-    };
+    auto count = [this](Literal lit) { return countOf(lit); };
     Literal best = c->key;
     uint32_t fewest = count(best);
     for (uint32_t i = 0; i < c->size; ++i) {
@@ -195,7 +193,8 @@ std::vector<Clause*> Solver::clausesHolding(Variable v) {
         for (uint32_t j = 0; j < list.count; ++j) {
             Clause* c = list.clause(j);
             uint32_t q = position(var(c->key));
-            if (q > p) placed.emplace_back(uint64_t{q} << 33 | uint64_t{c->key < 0} << 32 | ~c->stamp, c);
+            if (q > p)
+                placed.emplace_back(uint64_t{q} << 33 | uint64_t{c->key < 0} << 32 | ~c->stamp, c);
         }
     }
     std::sort(placed.begin(), placed.end());

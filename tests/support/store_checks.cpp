@@ -115,8 +115,7 @@ testing::AssertionResult indexIsConsistent(const Solver& s) {
 } // namespace
 
 testing::AssertionResult storeIsConsistent(const Solver& s) {
-    uint32_t tables =
-        std::max({s.vars.capacity, s.varState.capacity, s.lastVar + 1});
+    uint32_t tables = std::max({s.vars.capacity, s.varState.capacity, s.lastVar + 1});
     std::vector<Tally> pos(tables), neg(tables);
     auto tally = [&](Literal lit, uint32_t length) {
         Tally& t = lit > 0 ? pos[var(lit)] : neg[var(lit)];
