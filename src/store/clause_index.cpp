@@ -222,12 +222,13 @@ void Solver::deleteClause(Clause* d) {
 }
 
 // The index may still list c; it is freed once the lists have been cleared
-// of it.
+// of it. A block of the input arena can be given back only while loading,
+// so an input clause retired later just stays where it is until the end.
 void Solver::retireClause(Clause* c) {
     unwatch(c);
     staleEntries += c->size + 1;
     c->key = 0;
-    retired.push_back(c);
+    if (loading || !inputArena.owns(c)) retired.push_back(c);
 }
 
 void Solver::dropKeyLists(Variable v) {
