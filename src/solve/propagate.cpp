@@ -22,11 +22,11 @@ ImplicationList& listOf(GrowArray<Implications>& table, Literal lit) {
     return lit > 0 ? table[lit].pos : table[-lit].neg;
 }
 
-// Most lists stay short: the first block holds three entries, which is what
-// the allocator's smallest chunk has room for.
+// Most lists stay short: the first block holds two entries and fits the
+// allocator's smallest chunk.
 void append(ImplicationList& list, ImplicationEntry entry) {
     if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : 3;
+        uint32_t capacity = list.capacity ? 2 * list.capacity : 2;
         void* grown = std::realloc(list.entries, capacity * sizeof(ImplicationEntry));
         if (!grown) throw MemoryException{{"memory exhausted"}};
         list.entries = static_cast<ImplicationEntry*>(grown);
@@ -61,7 +61,6 @@ bool Solver::checkShortClause(Clause* clause, Literal key) {
     } else if (clause->size == 1) {
         recordImplication(clause, key);
     }
-    computeSignature(clause);
     return true;
 }
 
@@ -165,7 +164,7 @@ bool Solver::propagateUnits() {
             c = next;
         }
         for (Clause* c : clausesHolding(v)) {
-            Literal key = c->key;
+            Literal key = c->key();
             int removed = removeLiteral(c, l);
             --(key > 0 ? posOccurrenceWeight[key] : negOccurrenceWeight[-key]);
             if (removed > 0) {

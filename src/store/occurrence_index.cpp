@@ -68,7 +68,7 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
     if (!loading)
         filter = 0;
     else if (filter == 0)
-        filter = literalFilter(c, c->key);
+        filter = literalFilter(c, c->key());
     if (list.count == list.capacity) {
         uint32_t capacity = list.capacity ? 2 * list.capacity : firstCapacity(loading);
         constexpr size_t slot = sizeof(uint64_t);
@@ -93,12 +93,12 @@ void Solver::pushWatch(WatchList& list, Clause* c) {
                                                            full * sizeof(WatchEntry),
                                                            capacity * sizeof(WatchEntry), used, moveLoaded));
     }
-    list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key)};
+    list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key())};
     ++indexEntries;
 }
 
 void Solver::indexClause(Clause* c) {
-    uint16_t filter = loading ? literalFilter(c, c->key) : 0;
+    uint16_t filter = loading ? literalFilter(c, c->key()) : 0;
     for (uint32_t i = 0; i < c->size; ++i)
         pushEntry(occursList(c->literals[i]), c, filter);
     rewatch(c);
@@ -109,7 +109,7 @@ void Solver::rewatch(Clause* c) {
     auto count = [this](Literal lit) {
         return lit > 0 ? posOccurrences.get(var(lit)) : negOccurrences.get(var(lit));
     };
-    Literal best = c->key;
+    Literal best = c->key();
     uint32_t fewest = count(best);
     for (uint32_t i = 0; i < c->size; ++i) {
         uint32_t n = count(c->literals[i]);
@@ -125,7 +125,7 @@ void Solver::rewatch(Clause* c) {
 
 // Clauses defining functions are linked but never watched.
 void Solver::unwatch(const Clause* c) {
-    if (c->key != 0 && c->watch != 0) --watchList(c->watch).live;
+    if (c->key() != 0 && c->watch != 0) --watchList(c->watch).live;
 }
 
 // Scans skip stale entries without reading their clauses, so a list that is
@@ -136,7 +136,7 @@ void Solver::compactWatches(Literal lit) {
     uint32_t kept = 0;
     for (uint32_t j = 0; j < w.count; ++j) {
         const Clause* c = w.entries[j].clause;
-        if (c->key != 0 && c->watch == lit && w.entries[j].filter == watchFilter(c, c->key))
+        if (c->key() != 0 && c->watch == lit && w.entries[j].filter == watchFilter(c, c->key()))
             w.entries[kept++] = w.entries[j];
     }
     uint32_t dropped = w.count - kept;
@@ -148,7 +148,7 @@ void Solver::compactWatches(Literal lit) {
 // The watch entry's filter would keep the bit of the lost literal, so the
 // clause is watched anew even when its watch stays.
 void Solver::literalLeft(Clause* c, Literal) {
-    if (c->key == 0) return;
+    if (c->key() == 0) return;
     staleEntries += 2;
     unwatch(c);
     rewatch(c);
@@ -165,7 +165,7 @@ void Solver::compactOccurs(Literal lit) {
     for (uint32_t j = 0; j < list.count; ++j) {
         if (j + ahead < list.count) __builtin_prefetch(list.clause(j + ahead));
         Clause* c = list.clause(j);
-        if (c->key != 0 && (c->signature & signatureBit(var(lit))) && stores(c, lit))
+        if (c->key() != 0 && stores(c, lit))
             list.words[kept++] = list.words[j];
     }
     uint32_t dropped = list.count - kept;
@@ -183,13 +183,13 @@ std::vector<Clause*> Solver::clausesHolding(Variable v) {
         compactOccurs(lit);
         const OccurrenceList& list = occursList(lit);
         for (uint32_t j = 0; j < list.count; ++j)
-            if (position(var(list.clause(j)->key)) > p) found.push_back(list.clause(j));
+            if (position(var(list.clause(j)->key())) > p) found.push_back(list.clause(j));
     }
     std::sort(found.begin(), found.end(), [this](const Clause* a, const Clause* b) {
-        uint32_t pa = position(var(a->key));
-        uint32_t pb = position(var(b->key));
+        uint32_t pa = position(var(a->key()));
+        uint32_t pb = position(var(b->key()));
         if (pa != pb) return pa < pb;
-        if (a->key != b->key) return a->key > 0;
+        if (a->key() != b->key()) return a->key() > 0;
         return a->stamp > b->stamp;
     });
     found.erase(std::unique(found.begin(), found.end()), found.end());

@@ -188,8 +188,7 @@ struct Solver {
     uint32_t lastPosition = 0;               // prefix positions handed out
     uint32_t existentialCount = 0;           // existentials not yet eliminated
     uint32_t universalCount = 0;             // universals not yet eliminated
-    uint32_t sigBucketWidth = 1;             // variables per signature bit
-    uint64_t sigBucketMagic = 0;             // its reciprocal, see signatureBit
+    uint32_t sigBucketWidth = 1;             // variables per signature bit, for the statistics
     GrowArray<uint32_t> posOccurrences;      // per variable: clauses containing +v
     GrowArray<uint32_t> negOccurrences;      // per variable: clauses containing -v
     GrowArray<uint32_t> posOccurrenceWeight; // per variable: summed lengths of those clauses
@@ -277,21 +276,11 @@ struct Solver {
     bool isExistential(Variable v) const { return varFlags.get(v) & 1; }
     uint32_t position(Variable v) const { return varFlags.get(v) >> 1; }
     uint32_t occurrences(Variable v) const { return posOccurrences.get(v) + negOccurrences.get(v); }
-    // Signatures are computed for every resolvent, and a division by the
-    // run-time width showed in profiles: the quotient comes from a multiply
-    // by the width's precomputed reciprocal, exact for every 32-bit v.
-    uint32_t signatureBit(Variable v) const {
-        uint32_t bucket = sigBucketWidth == 1 ? v : uint32_t((__uint128_t{sigBucketMagic} * v) >> 64);
-        return uint32_t{1} << (bucket % 32);
-    }
-    void setSignatureWidth(uint32_t width) {
-        sigBucketWidth = width;
-        sigBucketMagic = width == 1 ? 0 : UINT64_MAX / width + 1;
-    }
-    // Index of c's stored literal on v, or c->size when it has none; the
-    // signature rules most clauses out without a scan.
+    // Clauses carry no signatures: the watch and occurrence filters and the
+    // literal marks reject candidates before their literals are read.
+    void setSignatureWidth(uint32_t width) { sigBucketWidth = width; }
+    // Index of c's stored literal on v, or c->size when it has none.
     uint32_t storedIndex(const Clause* c, Variable v) const {
-        if (!(c->signature & signatureBit(v))) return c->size;
         uint32_t i = 0;
         while (i < c->size && var(c->literals[i]) != v)
             ++i;
@@ -320,8 +309,6 @@ struct Solver {
     Literal certificateLiteral(Literal lit);
 
     // Clause index, store/clause_index.cpp.
-    void computeSignature(Clause* clause) const;
-    void recomputeSignatures();
     void linkClause(Clause* clause, Literal key);
     void unlinkClause(Clause* clause);
     bool storedSubsumer(const Clause* c, Literal key);
