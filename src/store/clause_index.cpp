@@ -139,7 +139,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         to = std::min(to, list.count);
         for (uint32_t j = nextFit(e, from, to); j < to; j = nextFit(e, j + 1, to)) {
             Clause* d = e[j].clause;
-            if (d->key() == 0 || d->watch != lit || !covers(d)) continue;
+            if (d->watch != lit || d->key() == 0 || !covers(d)) continue;
             std::swap(e[0], e[j]);
             remember(d);
             return true;
@@ -178,11 +178,13 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
         if (occursCount(c->literals[i]) < occursCount(rarest)) rarest = c->literals[i];
     // Deleting leaves the occurrence lists as they are; a stale entry, or a
     // second entry of a deleted clause, fails the key test.
+    // A clause's key sits behind its literals, often a line after its
+    // header, so it is read only for a clause long enough to be subsumed.
     OccurrenceList& list = occursList(rarest);
     for (uint32_t j = 0; j < list.count; ++j) {
         if (j + prefetchAhead < list.count) __builtin_prefetch(list.clause(j + prefetchAhead));
         Clause* d = list.clause(j);
-        if (d == c || d->key() != key) continue;
+        if (d == c || d->size < n || d->key() != key) continue;
         bool subsumed = false;
         if (d->size == n)
             subsumed = sameLiterals(d, c);

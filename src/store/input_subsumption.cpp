@@ -17,7 +17,7 @@ bool Solver::inputSubsumer(const Clause* c, Literal key) {
         for (uint32_t j = 0; j < list.count; ++j) {
             if (list.entries[j].filter & ~filter) continue;
             const Clause* d = list.entries[j].clause;
-            if (d->key() == 0 || d->watch != lit) continue;
+            if (d->watch != lit || d->key() == 0) continue;
             uint32_t n = c->size;
             if (d->key() != key) {
                 n = 0;

@@ -136,7 +136,7 @@ void Solver::compactWatches(Literal lit) {
     uint32_t kept = 0;
     for (uint32_t j = 0; j < w.count; ++j) {
         const Clause* c = w.entries[j].clause;
-        if (c->key() != 0 && c->watch == lit && w.entries[j].filter == watchFilter(c, c->key()))
+        if (c->watch == lit && c->key() != 0 && w.entries[j].filter == watchFilter(c, c->key()))
             w.entries[kept++] = w.entries[j];
     }
     uint32_t dropped = w.count - kept;
