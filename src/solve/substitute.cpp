@@ -104,7 +104,7 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
                 --i;
             }
             c->literals[i] = r;
-            addStored(c, r);
+            literalGained(c);
             literalLeft(c, old);
             retrace(c, old);
         }

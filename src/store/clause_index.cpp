@@ -178,18 +178,19 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
         if (occursCount(c->literals[i]) < occursCount(rarest)) rarest = c->literals[i];
     // Deleting leaves the occurrence lists as they are; a stale entry, or a
     // second entry of a deleted clause, fails the key test.
-    // A clause's key sits behind its literals, often a line after its
-    // header, so it is read only for a clause long enough to be subsumed.
+    // An entry whose filter lacks a bit of c's holds a clause without one of
+    // c's literals, so only the few that fit are read. A clause's key sits
+    // behind its literals, often a line after its header, so it is read only
+    // for a clause long enough to be subsumed.
+    uint16_t filter = literalFilter(c, key);
     OccurrenceList& list = occursList(rarest);
     for (uint32_t j = 0; j < list.count; ++j) {
-        if (j + prefetchAhead < list.count) __builtin_prefetch(list.clause(j + prefetchAhead));
+        if (j + prefetchAhead < list.count && !(filter & ~list.filter(j + prefetchAhead)))
+            __builtin_prefetch(list.clause(j + prefetchAhead));
+        if (filter & ~list.filter(j)) continue;
         Clause* d = list.clause(j);
         if (d == c || d->size < n || d->key() != key) continue;
-        bool subsumed = false;
-        if (d->size == n)
-            subsumed = sameLiterals(d, c);
-        else if (d->size > n)
-            subsumed = literalsWithin(c, d, d->size);
+        bool subsumed = d->size == n ? sameLiterals(d, c) : literalsWithin(c, d, d->size);
         if (subsumed) {
             deleteClause(d);
             ++count;

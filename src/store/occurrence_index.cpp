@@ -6,13 +6,14 @@
 // every list first. Collections run when stale entries reach half the index,
 // so their cost stays proportional to the mutations that caused them.
 //
-// While the input is loaded, each occurrence entry also carries a 16-bit
-// filter of the listed clause's literals, so that the
-// subsumption checks of input clauses reject almost every candidate without
-// touching it. Nothing reorders or strengthens a clause before the end of
-// input; after it those filters are no longer kept. Watch entries keep their
-// 64-bit filters for good, since forward subsumption scans watch lists for
-// every resolvent. The list blocks of loading time come from arenas, as
+// Each occurrence entry also carries a 16-bit filter of the listed clause's
+// literals, key included, so that backward subsumption rejects almost every
+// candidate without touching it. While the input is loaded the filters are
+// exact; later one may keep the bit of a literal its clause lost, which only
+// lets a candidate through to the full test. A clause that gains a literal
+// is listed anew under each literal it holds; the entries without the new bit
+// stay until it leaves, and cost a scan no more than a filter test. Watch entries carry 64-bit filters, since
+// forward subsumption scans watch lists for every resolvent. The list blocks of loading time come from arenas, as
 // millions of tiny lists grow there at once; a list that outgrows its block
 // after loading moves to the heap.
 
@@ -65,10 +66,7 @@ void* Solver::grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t 
 
 // A filter of 0 is computed here; every clause's filter has its key's bit.
 void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
-    if (!loading)
-        filter = 0;
-    else if (filter == 0)
-        filter = literalFilter(c, c->key());
+    if (filter == 0) filter = literalFilter(c, c->key());
     if (list.count == list.capacity) {
         uint32_t capacity = list.capacity ? 2 * list.capacity : firstCapacity(loading);
         constexpr size_t slot = sizeof(uint64_t);
@@ -98,7 +96,7 @@ void Solver::pushWatch(WatchList& list, Clause* c) {
 }
 
 void Solver::indexClause(Clause* c) {
-    uint16_t filter = loading ? literalFilter(c, c->key()) : 0;
+    uint16_t filter = literalFilter(c, c->key());
     for (uint32_t i = 0; i < c->size; ++i)
         pushEntry(occursList(c->literals[i]), c, filter);
     rewatch(c);
@@ -143,6 +141,12 @@ void Solver::compactWatches(Literal lit) {
     indexEntries -= dropped;
     staleEntries -= std::min<uint64_t>(staleEntries, dropped);
     w.count = kept;
+}
+
+void Solver::literalGained(Clause* c) {
+    uint16_t filter = literalFilter(c, c->key());
+    for (uint32_t i = 0; i < c->size; ++i)
+        pushEntry(occursList(c->literals[i]), c, filter);
 }
 
 // The watch entry's filter would keep the bit of the lost literal, so the

@@ -32,7 +32,7 @@ struct VarRecord {
 // An entry is one word: the clause's address shifted above a 16-bit filter of
 // its literals (see Solver::literalFilter). User addresses fit in 48 bits, so
 // nothing is lost, and a scan reads the filter and the clause from the same
-// line. The filters are kept only while loading; later entries carry 0.
+// line. A filter may hold bits its clause has lost, never lack one it holds.
 struct OccurrenceList {
     uint64_t* words;
     uint32_t count;
@@ -350,7 +350,9 @@ struct Solver {
     void* grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t bytes, size_t used,
                      Move moveLoaded);
     void indexClause(Clause* c);
+    // The old key of a re-keyed clause: its literals, and so its filter, stay.
     void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
+    void literalGained(Clause* c);
     void literalLeft(Clause* c, Literal lit);
     void rewatch(Clause* c);
     void unwatch(const Clause* c);
