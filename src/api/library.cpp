@@ -5,7 +5,7 @@
 //
 // A formula built through the add calls is written out as QDIMACS text and
 // read by the file reader. The reader needs the variable count before the
-// first clause is stored (it sizes the tables, the signatures and the
+// first clause is stored (it sizes the tables, the signature buckets and the
 // certificate numbering by it) and places free variables in front of the
 // prefix, so building the store directly would repeat it; going through the
 // text keeps one loader and makes the calls behave exactly like the file.

@@ -81,6 +81,5 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
     Clause* c = newClause(k, merged);
     c->id = nextClauseId++;
     c->size = k - 1;
-    computeSignature(c);
     return insertClause(c, merged[k - 1]);
 }

@@ -22,14 +22,13 @@ void Solver::rekeyClauses(Variable v) {
     VarRecord& own = vars[v];
     if (occurrences(v) == own.posCount + own.negCount) return;
     for (Clause* c : clausesHolding(v)) {
-        Literal key = c->key;
+        Literal key = c->key();
         uint32_t i = storedIndex(c, v);
         unlinkClause(c);
         Literal removed = c->literals[i];
         for (uint32_t j = i + 1; j < c->size; ++j)
             c->literals[j - 1] = c->literals[j];
         c->literals[c->size - 1] = key;
-        computeSignature(c);
         linkClause(c, removed);
         // Same literals as before, so the watch stays; the old key is stored now.
         addStored(c, key);
@@ -106,7 +105,6 @@ bool Solver::eliminateExistential(Variable v) {
             return false;
         }
         --r->size;
-        computeSignature(r);
         ++count;
         if (!insertClause(r, r->literals[r->size])) return false;
     }

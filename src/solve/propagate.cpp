@@ -26,11 +26,11 @@ ImplicationList& listOf(GrowArray<Implications>& table, Literal lit) {
     return lit > 0 ? table[lit].pos : table[-lit].neg;
 }
 
-// Most lists stay short: the first block holds three entries, which is what
-// the allocator's smallest chunk has room for.
+// Most lists stay short: the first block holds two entries and fits the
+// allocator's smallest chunk.
 void append(ImplicationList& list, ImplicationEntry entry) {
     if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : 3;
+        uint32_t capacity = list.capacity ? 2 * list.capacity : 2;
         void* grown = std::realloc(list.entries, capacity * sizeof(ImplicationEntry));
         if (!grown) throw MemoryException{{"memory exhausted"}};
         list.entries = static_cast<ImplicationEntry*>(grown);
@@ -65,7 +65,6 @@ bool Solver::checkShortClause(Clause* clause, Literal key) {
     } else if (clause->size == 1) {
         recordImplication(clause, key);
     }
-    computeSignature(clause);
     return true;
 }
 
@@ -137,10 +136,9 @@ void Solver::requestPureCheck(uint32_t p) {
 void Solver::requestDelete(const Clause* c) {
     if (c->prev) __builtin_prefetch(c->prev, 1);
     if (c->next) __builtin_prefetch(c->next, 1);
-    for (uint32_t i = 0; i <= c->size; ++i) {
-        Literal lit = i < c->size ? c->literals[i] : c->key;
-        if (var(lit) < varState.capacity) __builtin_prefetch(varState.data + var(lit), 1);
-    }
+    for (uint32_t i = 0; i <= c->size; ++i) // the key sits behind the literals
+        if (Variable w = var(c->literals[i]); w < varState.capacity)
+            __builtin_prefetch(varState.data + w, 1);
     if (c->watch != 0 && var(c->watch) < literalIndex.capacity)
         __builtin_prefetch(literalIndex.data + var(c->watch), 1);
 }
@@ -236,7 +234,7 @@ bool Solver::propagateUnits() {
             c = next;
         }
         for (Clause* c : clausesHolding(v)) {
-            Literal key = c->key;
+            Literal key = c->key();
             int removed = removeLiteral(c, l);
             --occurrenceWeight(key);
             if (removed > 0) {

@@ -71,14 +71,13 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
                 return false;
             }
             --d->size;
-            computeSignature(d);
             if (!insertClause(d, out[k - 1])) return false;
         }
     }
 
     // Clauses keyed after w that hold it as a stored literal.
     for (Clause* c : clausesHolding(w)) {
-        Literal key = c->key;
+        Literal key = c->key();
         uint32_t i = storedIndex(c, w);
         Literal old = c->literals[i];
         Literal r = old == y ? x : -x;
@@ -104,8 +103,7 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
                 --i;
             }
             c->literals[i] = r;
-            computeSignature(c);
-            addStored(c, r);
+            literalGained(c);
             literalLeft(c, old);
             retrace(c, old);
         }

@@ -12,21 +12,27 @@ inline Variable var(Literal lit) {
 
 // One allocation: the header, then the stored literals inline, sorted by
 // ascending prefix position. The key literal (innermost) is not counted in
-// size; input clauses and resolvents keep it physically in literals[size].
+// size; it sits in literals[size], so a linked clause needs room for one
+// literal more than it stores. Most input clauses hold two literals, and
+// the header is a third of such a clause: it keeps only what cannot be
+// derived.
 // The key lists are doubly linked so that a clause found through the
 // occurrence index leaves its list without a walk; the link stamp orders the
 // clauses of one list (newest first) without walking it either.
 struct Clause {
-    uint32_t size;          // stored literals, key not counted
-    uint32_t id;            // clause id; input clauses first, in file order
-    Clause* next;           // next clause under the same key literal
-    Clause* prev;           // previous clause under the same key, null at the head
-    uint32_t signature;     // one bit per variable bucket of the stored literals
-    Literal key;            // the list it is linked in; 0 once it left the store
-    Literal watch;          // the literal whose watch list holds it, see storedSubsumer
-    uint32_t stamp;         // link order: larger is nearer the head of its list
+    uint32_t size;  // stored literals, key not counted
+    uint32_t id;    // clause id; input clauses first, in file order
+    Clause* next;   // next clause under the same key literal
+    Clause* prev;   // previous clause under the same key, null at the head
+    Literal watch;  // the literal whose watch list holds it, see storedSubsumer
+    uint32_t stamp; // link order: larger is nearer the head of its list
     Literal literals[];
+
+    // The list it is linked in; 0 once it left the store.
+    Literal key() const { return literals[size]; }
+    void setKey(Literal key) { literals[size] = key; }
 };
+static_assert(offsetof(Clause, literals) == 32);
 
 inline size_t clauseBytes(uint32_t n) {
     return offsetof(Clause, literals) + size_t{n} * sizeof(Literal);

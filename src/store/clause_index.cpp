@@ -5,8 +5,9 @@
 // the watch list of one of the new clause's literals, and a clause the new
 // one subsumes stores all of its literals, so the shortest occurrence list
 // among them holds it. Each candidate then passes exactly the test the walk
-// of its key list would have made, signature filter included, so the same
-// clauses are found.
+// of its key list would have made, so the same clauses are found. That walk
+// filtered by signatures; they were exact whenever a test ran, so the subset
+// tests alone decide the same, and clauses no longer carry them.
 
 #include "store/solver.hpp"
 
@@ -35,30 +36,14 @@ bool subsumesFirst(const Clause* d, const Clause* c, uint32_t n) {
     if (d->size == n) return sameLiterals(d, c);
     if (d->size > n) return false;
     if (d->size == 0) return true;
-    return (d->signature & ~c->signature) == 0 && literalsWithin(d, c, n);
+    return literalsWithin(d, c, n);
 }
 
 } // namespace
 
-void Solver::computeSignature(Clause* clause) const {
-    uint32_t s = 0;
-    for (uint32_t i = 0; i < clause->size; ++i)
-        s |= signatureBit(var(clause->literals[i]));
-    clause->signature = s;
-}
-
-void Solver::recomputeSignatures() {
-    for (uint32_t v = 1; v <= lastVar && v < vars.capacity; ++v) {
-        for (Clause* c = vars.data[v].posHead; c; c = c->next)
-            computeSignature(c);
-        for (Clause* c = vars.data[v].negHead; c; c = c->next)
-            computeSignature(c);
-    }
-}
-
 void Solver::linkClause(Clause* clause, Literal key) {
     Clause*& head = listHead(key);
-    clause->key = key;
+    clause->setKey(key);
     clause->prev = nullptr;
     clause->next = head;
     if (head) head->prev = clause;
@@ -71,9 +56,9 @@ void Solver::unlinkClause(Clause* clause) {
     if (clause->prev)
         clause->prev->next = clause->next;
     else
-        listHead(clause->key) = clause->next;
+        listHead(clause->key()) = clause->next;
     if (clause->next) clause->next->prev = clause->prev;
-    --listCount(clause->key);
+    --listCount(clause->key());
 }
 
 // Whether a stored clause equals or subsumes c. A subsumer is keyed by its
@@ -91,8 +76,8 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     mark(key) = n + 1;
     auto plausible = [&](const Clause* d) {
         uint32_t limit = n;
-        if (d->key != key) {
-            limit = mark(d->key);
+        if (d->key() != key) {
+            limit = mark(d->key());
             if (limit == 0 || limit > n) return false;
             --limit;
         }
@@ -105,18 +90,15 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     };
     auto covers = [&](const Clause* d) {
         if (!plausible(d)) return false;
-        if (d->key == key) return subsumesFirst(d, c, c->size);
-        if (!(c->signature & signatureBit(var(d->key)))) return false;
-        for (uint32_t i = 0; i < c->size; ++i)
-            if (c->literals[i] == d->key)
-                return isExistential(var(d->key)) && subsumesFirst(d, c, i);
-        return false;
+        if (d->key() == key) return subsumesFirst(d, c, c->size);
+        // plausible found d's key among c's literals, marked with 1 + its index.
+        return isExistential(var(d->key())) && subsumesFirst(d, c, mark(d->key()) - 1);
     };
     auto remember = [&](Clause* d) {
         for (Clause* r : recentSubsumers)
             if (r == d) return;
         recentSubsumers[recentNext] = d;
-        recentFilters[recentNext] = watchFilter(d, d->key);
+        recentFilters[recentNext] = watchFilter(d, d->key());
         recentNext = (recentNext + 1) % std::size(recentSubsumers);
     };
     auto finish = [&](bool found) {
@@ -136,7 +118,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     // may have outlived a literal of its clause; that only skips the shortcut.
     for (uint32_t k = 0; k < std::size(recentSubsumers); ++k) {
         Clause* d = recentSubsumers[k];
-        if (d && !(recentFilters[k] & ~filter) && d->key != 0 && covers(d)) return finish(true);
+        if (d && !(recentFilters[k] & ~filter) && d->key() != 0 && covers(d)) return finish(true);
     }
     constexpr uint32_t fronts = 2;
     // Four filters are tested per branch: nearly every entry fails, and the
@@ -157,7 +139,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         to = std::min(to, list.count);
         for (uint32_t j = nextFit(e, from, to); j < to; j = nextFit(e, j + 1, to)) {
             Clause* d = e[j].clause;
-            if (d->key == 0 || d->watch != lit || !covers(d)) continue;
+            if (d->watch != lit || d->key() == 0 || !covers(d)) continue;
             std::swap(e[0], e[j]);
             remember(d);
             return true;
@@ -196,16 +178,19 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
         if (occursCount(c->literals[i]) < occursCount(rarest)) rarest = c->literals[i];
     // Deleting leaves the occurrence lists as they are; a stale entry, or a
     // second entry of a deleted clause, fails the key test.
+    // An entry whose filter lacks a bit of c's holds a clause without one of
+    // c's literals, so only the few that fit are read. A clause's key sits
+    // behind its literals, often a line after its header, so it is read only
+    // for a clause long enough to be subsumed.
+    uint16_t filter = literalFilter(c, key);
     OccurrenceList& list = occursList(rarest);
     for (uint32_t j = 0; j < list.count; ++j) {
-        if (j + prefetchAhead < list.count) __builtin_prefetch(list.clause(j + prefetchAhead));
+        if (j + prefetchAhead < list.count && !(filter & ~list.filter(j + prefetchAhead)))
+            __builtin_prefetch(list.clause(j + prefetchAhead));
+        if (filter & ~list.filter(j)) continue;
         Clause* d = list.clause(j);
-        if (d == c || d->key != key) continue;
-        bool subsumed = false;
-        if (d->size == n)
-            subsumed = sameLiterals(d, c);
-        else if (d->size > n)
-            subsumed = (c->signature & ~d->signature) == 0 && literalsWithin(c, d, d->size);
+        if (d == c || d->size < n || d->key() != key) continue;
+        bool subsumed = d->size == n ? sameLiterals(d, c) : literalsWithin(c, d, d->size);
         if (subsumed) {
             deleteClause(d);
             ++count;
@@ -216,7 +201,7 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
 
 void Solver::deleteClause(Clause* d) {
     unlinkClause(d);
-    removeClauseOccurrences(d, d->key);
+    removeClauseOccurrences(d, d->key());
     --clauseCount;
     retireClause(d);
 }
@@ -227,7 +212,7 @@ void Solver::deleteClause(Clause* d) {
 void Solver::retireClause(Clause* c) {
     unwatch(c);
     staleEntries += c->size + 1;
-    c->key = 0;
+    c->setKey(0);
     if (loading || !inputArena.owns(c)) retired.push_back(c);
 }
 
@@ -250,7 +235,7 @@ void Solver::detachKeyLists(Variable v) {
         for (; c; c = c->next) {
             unwatch(c);
             staleEntries += c->size + 1;
-            c->key = 0;
+            c->setKey(0);
         }
     }
 }

@@ -3,8 +3,7 @@
 // or reordered yet, so the literal filters kept in the index entries are
 // exact for every listed clause: a candidate whose filter does not fit is
 // rejected without reading the clause, which is what keeps loading from
-// waiting on memory for each candidate. A signature, too, is exact here, so
-// the subset scan alone decides.
+// waiting on memory for each candidate.
 
 #include "store/solver.hpp"
 
@@ -18,11 +17,11 @@ bool Solver::inputSubsumer(const Clause* c, Literal key) {
         for (uint32_t j = 0; j < list.count; ++j) {
             if (list.entries[j].filter & ~filter) continue;
             const Clause* d = list.entries[j].clause;
-            if (d->key == 0 || d->watch != lit) continue;
+            if (d->watch != lit || d->key() == 0) continue;
             uint32_t n = c->size;
-            if (d->key != key) {
+            if (d->key() != key) {
                 n = 0;
-                while (n < c->size && c->literals[n] != d->key)
+                while (n < c->size && c->literals[n] != d->key())
                     ++n;
                 if (n == c->size) continue;
             }
@@ -43,7 +42,7 @@ uint32_t Solver::removeInputSubsumed(Literal key, const Clause* c) {
     for (uint32_t j = 0; j < list.count; ++j) {
         if (filter & ~list.filter(j)) continue;
         Clause* d = list.clause(j);
-        if (d == c || d->key != key || !literalsWithin(c, d, d->size)) continue;
+        if (d == c || d->key() != key || !literalsWithin(c, d, d->size)) continue;
         deleteClause(d);
         ++count;
     }

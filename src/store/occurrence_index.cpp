@@ -6,13 +6,14 @@
 // every list first. Collections run when stale entries reach half the index,
 // so their cost stays proportional to the mutations that caused them.
 //
-// While the input is loaded, each occurrence entry also carries a 16-bit
-// filter of the listed clause's literals, so that the
-// subsumption checks of input clauses reject almost every candidate without
-// touching it. Nothing reorders or strengthens a clause before the end of
-// input; after it those filters are no longer kept. Watch entries keep their
-// 64-bit filters for good, since forward subsumption scans watch lists for
-// every resolvent. The list blocks of loading time come from arenas, as
+// Each occurrence entry also carries a 16-bit filter of the listed clause's
+// literals, key included, so that backward subsumption rejects almost every
+// candidate without touching it. While the input is loaded the filters are
+// exact; later one may keep the bit of a literal its clause lost, which only
+// lets a candidate through to the full test. A clause that gains a literal
+// is listed anew under each literal it holds; the entries without the new bit
+// stay until it leaves, and cost a scan no more than a filter test. Watch entries carry 64-bit filters, since
+// forward subsumption scans watch lists for every resolvent. The list blocks of loading time come from arenas, as
 // millions of tiny lists grow there at once; a list that outgrows its block
 // after loading moves to the heap.
 
@@ -66,10 +67,7 @@ void* Solver::grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t 
 
 // A filter of 0 is computed here; every clause's filter has its key's bit.
 void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
-    if (!loading)
-        filter = 0;
-    else if (filter == 0)
-        filter = literalFilter(c, c->key);
+    if (filter == 0) filter = literalFilter(c, c->key());
     if (list.count == list.capacity) {
         uint32_t capacity = list.capacity ? 2 * list.capacity : firstCapacity(loading);
         constexpr size_t slot = sizeof(uint64_t);
@@ -94,12 +92,12 @@ void Solver::pushWatch(WatchList& list, Clause* c) {
                                                            full * sizeof(WatchEntry),
                                                            capacity * sizeof(WatchEntry), used, moveLoaded));
     }
-    list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key)};
+    list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key())};
     ++indexEntries;
 }
 
 void Solver::indexClause(Clause* c) {
-    uint16_t filter = loading ? literalFilter(c, c->key) : 0;
+    uint16_t filter = literalFilter(c, c->key());
     for (uint32_t i = 0; i < c->size; ++i)
         pushEntry(occursList(c->literals[i]), c, filter);
     rewatch(c);
@@ -108,7 +106,7 @@ void Solver::indexClause(Clause* c) {
 // The literal of c that the fewest stored clauses hold.
 void Solver::rewatch(Clause* c) {
     auto count = [this](Literal lit) { return countOf(lit); };
-    Literal best = c->key;
+    Literal best = c->key();
     uint32_t fewest = count(best);
     for (uint32_t i = 0; i < c->size; ++i) {
         uint32_t n = count(c->literals[i]);
@@ -124,7 +122,7 @@ void Solver::rewatch(Clause* c) {
 
 // Clauses defining functions are linked but never watched.
 void Solver::unwatch(const Clause* c) {
-    if (c->key != 0 && c->watch != 0) --watchList(c->watch).live;
+    if (c->key() != 0 && c->watch != 0) --watchList(c->watch).live;
 }
 
 // Scans skip stale entries without reading their clauses, so a list that is
@@ -135,7 +133,7 @@ void Solver::compactWatches(Literal lit) {
     uint32_t kept = 0;
     for (uint32_t j = 0; j < w.count; ++j) {
         const Clause* c = w.entries[j].clause;
-        if (c->key != 0 && c->watch == lit && w.entries[j].filter == watchFilter(c, c->key))
+        if (c->watch == lit && c->key() != 0 && w.entries[j].filter == watchFilter(c, c->key()))
             w.entries[kept++] = w.entries[j];
     }
     uint32_t dropped = w.count - kept;
@@ -144,10 +142,16 @@ void Solver::compactWatches(Literal lit) {
     w.count = kept;
 }
 
+void Solver::literalGained(Clause* c) {
+    uint16_t filter = literalFilter(c, c->key());
+    for (uint32_t i = 0; i < c->size; ++i)
+        pushEntry(occursList(c->literals[i]), c, filter);
+}
+
 // The watch entry's filter would keep the bit of the lost literal, so the
 // clause is watched anew even when its watch stays.
 void Solver::literalLeft(Clause* c, Literal) {
-    if (c->key == 0) return;
+    if (c->key() == 0) return;
     staleEntries += 2;
     unwatch(c);
     rewatch(c);
@@ -164,7 +168,7 @@ void Solver::compactOccurs(Literal lit) {
     for (uint32_t j = 0; j < list.count; ++j) {
         if (j + ahead < list.count) __builtin_prefetch(list.clause(j + ahead));
         Clause* c = list.clause(j);
-        if (c->key != 0 && (c->signature & signatureBit(var(lit))) && stores(c, lit))
+        if (c->key() != 0 && stores(c, lit))
             list.words[kept++] = list.words[j];
     }
     uint32_t dropped = list.count - kept;
@@ -185,16 +189,16 @@ std::vector<Clause*> Solver::clausesHolding(Variable v) {
     for (Literal lit : {Literal(v), -Literal(v)}) {
         const OccurrenceList& list = occursList(lit);
         for (uint32_t j = 0; j < list.count; ++j)
-            if (Variable k = var(list.clause(j)->key); k < varState.capacity)
+            if (Variable k = var(list.clause(j)->key()); k < varState.capacity)
                 __builtin_prefetch(varState.data + k);
     }
     for (Literal lit : {Literal(v), -Literal(v)}) {
         const OccurrenceList& list = occursList(lit);
         for (uint32_t j = 0; j < list.count; ++j) {
             Clause* c = list.clause(j);
-            uint32_t q = position(var(c->key));
+            uint32_t q = position(var(c->key()));
             if (q > p)
-                placed.emplace_back(uint64_t{q} << 33 | uint64_t{c->key < 0} << 32 | ~c->stamp, c);
+                placed.emplace_back(uint64_t{q} << 33 | uint64_t{c->key() < 0} << 32 | ~c->stamp, c);
         }
     }
     std::sort(placed.begin(), placed.end());

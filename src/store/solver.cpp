@@ -53,11 +53,7 @@ void Solver::setVariableCount(int32_t n) {
     // Past the largest number a file can name, as the tables would be.
     if (renumbering.active() && renumbering.fileVariable(lastVar) > uint32_t(INT32_MAX))
         throw MemoryException{{"memory exhausted"}};
-    uint32_t width = (lastVar + 1) / 32 + 1;
-    if (width != sigBucketWidth) {
-        setSignatureWidth(width);
-        recomputeSignatures();
-    }
+    sigBucketWidth = (lastVar + 1) / 32 + 1;
 }
 
 // Variables made while solving (copies, the constant) are numbered after
@@ -101,11 +97,9 @@ Clause* Solver::newClause(uint32_t n, const Literal* literals) {
     c->size = n;
     c->next = nullptr;
     c->prev = nullptr;
-    c->key = 0;
     c->watch = 0;
     c->stamp = 0;
     c->id = 0;
-    c->signature = 0;
     for (uint32_t i = 0; i < n; ++i)
         c->literals[i] = literals[i];
     return c;
@@ -165,7 +159,8 @@ int Solver::removeLiteral(Clause* clause, Literal lit) {
         ++i;
     if (i == n) return 0;
     Literal x = clause->literals[i];
-    for (uint32_t j = i + 1; j < n; ++j)
+    // The key moves along, to stay in literals[size].
+    for (uint32_t j = i + 1; j <= n; ++j)
         clause->literals[j - 1] = clause->literals[j];
     clause->size = n - 1;
     removeOccurrence(x, n + 1);
@@ -176,15 +171,16 @@ int Solver::removeLiteral(Clause* clause, Literal lit) {
     return x == lit ? 1 : -1;
 }
 
+// The copy is linked under its own key, so it gets room for it.
 Clause* Solver::copyClauseMapped(const Clause* clause, GrowArray<Variable>& map) {
-    Clause* copy = newClause(clause->size, clause->literals);
+    Clause* copy = newClause(clause->size + 1, clause->literals);
+    --copy->size;
     for (uint32_t i = copy->size; i-- > 0;) {
         Literal lit = copy->literals[i];
         Variable m = map.get(var(lit));
         if (m == 0) break;
         copy->literals[i] = lit > 0 ? Literal(m) : -Literal(m);
     }
-    computeSignature(copy);
     if (certificates) copy->id = clause->id;
     return copy;
 }

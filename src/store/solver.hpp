@@ -42,7 +42,7 @@ struct VarRecord {
 // An entry is one word: the clause's address shifted above a 16-bit filter of
 // its literals (see Solver::literalFilter). User addresses fit in 48 bits, so
 // nothing is lost, and a scan reads the filter and the clause from the same
-// line. The filters are kept only while loading; later entries carry 0.
+// line. A filter may hold bits its clause has lost, never lack one it holds.
 struct OccurrenceList {
     uint64_t* words;
     uint32_t count;
@@ -198,8 +198,7 @@ struct Solver {
     uint32_t lastPosition = 0;               // prefix positions handed out
     uint32_t existentialCount = 0;           // existentials not yet eliminated
     uint32_t universalCount = 0;             // universals not yet eliminated
-    uint32_t sigBucketWidth = 1;             // variables per signature bit
-    uint64_t sigBucketMagic = 0;             // its reciprocal, see signatureBit
+    uint32_t sigBucketWidth = 1;             // variables per signature bit, for the statistics
     GrowArray<VarState> varState;            // per variable: prefix flags, counts and weights
     GrowArray<LiteralIndex> literalIndex;    // per variable, grows when indexed
     std::vector<Clause*> retired;            // left the store, freed by collectGarbage
@@ -291,21 +290,11 @@ struct Solver {
     uint32_t& occurrenceCount(Literal lit) { return varState[var(lit)].count[lit < 0]; }
     uint32_t& occurrenceWeight(Literal lit) { return varState[var(lit)].weight[lit < 0]; }
     uint32_t countOf(Literal lit) const { return varState.get(var(lit)).count[lit < 0]; }
-    // Signatures are computed for every resolvent, and a division by the
-    // run-time width showed in profiles: the quotient comes from a multiply
-    // by the width's precomputed reciprocal, exact for every 32-bit v.
-    uint32_t signatureBit(Variable v) const {
-        uint32_t bucket = sigBucketWidth == 1 ? v : uint32_t((__uint128_t{sigBucketMagic} * v) >> 64);
-        return uint32_t{1} << (bucket % 32);
-    }
-    void setSignatureWidth(uint32_t width) {
-        sigBucketWidth = width;
-        sigBucketMagic = width == 1 ? 0 : UINT64_MAX / width + 1;
-    }
-    // Index of c's stored literal on v, or c->size when it has none; the
-    // signature rules most clauses out without a scan.
+    // Clauses carry no signatures: the watch and occurrence filters and the
+    // literal marks reject candidates before their literals are read.
+    void setSignatureWidth(uint32_t width) { sigBucketWidth = width; }
+    // Index of c's stored literal on v, or c->size when it has none.
     uint32_t storedIndex(const Clause* c, Variable v) const {
-        if (!(c->signature & signatureBit(v))) return c->size;
         uint32_t i = 0;
         while (i < c->size && var(c->literals[i]) != v)
             ++i;
@@ -334,8 +323,6 @@ struct Solver {
     Literal certificateLiteral(Literal lit);
 
     // Clause index, store/clause_index.cpp.
-    void computeSignature(Clause* clause) const;
-    void recomputeSignatures();
     void linkClause(Clause* clause, Literal key);
     void unlinkClause(Clause* clause);
     bool storedSubsumer(const Clause* c, Literal key);
@@ -377,7 +364,9 @@ struct Solver {
     void* grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t bytes, size_t used,
                      Move moveLoaded);
     void indexClause(Clause* c);
+    // The old key of a re-keyed clause: its literals, and so its filter, stay.
     void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
+    void literalGained(Clause* c);
     void literalLeft(Clause* c, Literal lit);
     void rewatch(Clause* c);
     void unwatch(const Clause* c);

@@ -69,14 +69,15 @@ TEST_F(ClauseIndex, RemoveSubsumedDeletesDuplicatesAndLongerSupersetsOnly) {
     EXPECT_TRUE(storeIsConsistent(s));
 }
 
-// removeLiteral leaves the signature as it was; the extra bit may hide a
-// subsumption but must never invent one. A clause watched under the literal
-// it loses is watched anew.
+// A clause that lost a literal keeps its key behind what it still stores,
+// subsumes by exactly that, and is watched anew if it was watched under the
+// literal it lost.
 TEST_F(ClauseIndex, ClauseThatLostALiteralSubsumesByWhatItHolds) {
     linkNew(s, {1, 4}, 5);
     Clause* d = linkNew(s, {1, 2, 3}, 5);
     ASSERT_EQ(d->watch, 2);
     ASSERT_EQ(s.removeLiteral(d, 2), 1);
+    EXPECT_EQ(d->key(), 5);
     EXPECT_NE(d->watch, 2);
     --s.occurrenceWeight(5); // the caller accounts for the key
     EXPECT_TRUE(storeIsConsistent(s));

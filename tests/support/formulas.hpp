@@ -10,7 +10,7 @@
 // the reader returns (false: the formula is already known to be false).
 bool loadText(Solver& solver, const std::string& text);
 
-// An unlinked clause with the given stored literals, id and current signature.
+// An unlinked clause with the given stored literals and id, with room for a key.
 Clause* makeClause(Solver& solver, std::initializer_list<Literal> literals, uint32_t id = 0);
 
 std::vector<Literal> storedLiterals(const Clause* clause);

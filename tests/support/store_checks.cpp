@@ -1,4 +1,4 @@
-// The store keeps counts, weights and signatures incrementally; these checks
+// The store keeps counts and weights incrementally; these checks
 // recompute them from scratch so that any operation that forgets one piece
 // of bookkeeping is caught right after it runs.
 
@@ -20,28 +20,27 @@ testing::AssertionResult checkClause(const Solver& s, const Clause* c, Literal k
         return testing::AssertionFailure() << "clause id " << c->id << " under key " << key << ": ";
     };
     if (!s.isExistential(var(key))) return fail() << "universal key";
-    uint32_t sig = 0;
     for (uint32_t i = 0; i < c->size; ++i) {
         Variable v = var(c->literals[i]);
         if (i > 0 && s.position(var(c->literals[i - 1])) >= s.position(v))
             return fail() << "literals not strictly sorted at index " << i;
         if (s.position(v) >= s.position(var(key)))
             return fail() << "literal " << c->literals[i] << " not outer to the key";
-        sig |= uint32_t{1} << (v / s.sigBucketWidth % 32);
     }
-    if (sig & ~c->signature) return fail() << "signature misses a stored literal";
     return testing::AssertionSuccess();
 }
 
+// An entry whose filter has every bit of the clause's, so no scan can skip it.
 bool listed(const OccurrenceList& list, const Clause* c) {
+    uint16_t filter = Solver::literalFilter(c, c->key());
     for (uint32_t j = 0; j < list.count; ++j)
-        if (list.clause(j) == c) return true;
+        if (list.clause(j) == c && !(filter & ~list.filter(j))) return true;
     return false;
 }
 
 // A watch entry whose filter is exactly the clause's, so no scan can skip it.
 bool watched(const WatchList& list, const Clause* c) {
-    uint64_t filter = Solver::watchFilter(c, c->key);
+    uint64_t filter = Solver::watchFilter(c, c->key());
     for (uint32_t j = 0; j < list.count; ++j)
         if (list.entries[j].clause == c && list.entries[j].filter == filter) return true;
     return false;
@@ -66,13 +65,14 @@ testing::AssertionResult indexIsConsistent(const Solver& s) {
                     return testing::AssertionFailure()
                            << "clause id " << c->id << " under key " << key << ": ";
                 };
-                if (c->key != key) return fail() << "records key " << c->key;
+                if (c->key() != key) return fail() << "records key " << c->key();
                 if (c->prev != prev) return fail() << "wrong back link";
                 if (prev && prev->stamp <= c->stamp) return fail() << "stamp out of list order";
                 for (uint32_t i = 0; i < c->size; ++i) {
                     Literal l = c->literals[i];
                     if (!listed(s.literalIndex.get(var(l)).occurs[l < 0], c))
-                        return fail() << "missing from the occurrences of " << l;
+                        return fail() << "missing from the occurrences of " << l
+                                      << " or its filter lacks a bit";
                 }
                 Literal w = c->watch;
                 bool holds = w == key;
@@ -93,7 +93,7 @@ testing::AssertionResult indexIsConsistent(const Solver& s) {
             for (uint32_t j = 0; j < list->count; ++j) {
                 const Clause* c = list->clause(j);
                 // Input subsumption rejects by these filters: one that lacks a bit would hide a clause.
-                if (s.loading && c->key != 0 && list->filter(j) != Solver::literalFilter(c, c->key))
+                if (s.loading && c->key() != 0 && list->filter(j) != Solver::literalFilter(c, c->key()))
                     return testing::AssertionFailure() << "variable " << v << ": outdated filter";
                 listedHere.push_back(c);
             }
@@ -102,7 +102,7 @@ testing::AssertionResult indexIsConsistent(const Solver& s) {
                 listedHere.push_back(list->entries[j].clause);
         entries += listedHere.size();
         for (const Clause* c : listedHere)
-            if (c->key != 0 ? !linked.count(c) : !gone.count(c) && !s.inputArena.owns(c))
+            if (c->key() != 0 ? !linked.count(c) : !gone.count(c) && !s.inputArena.owns(c))
                 return testing::AssertionFailure() << "variable " << v << " lists a clause "
                                                    << "that is neither stored nor kept";
     }
