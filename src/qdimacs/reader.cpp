@@ -22,14 +22,19 @@
 namespace {
 
 // Large reads: a plain file's bytes then come straight from the page cache
-// into this buffer, with no second copy through the stream's own.
+// into this buffer, with no second copy through the stream's own. A small
+// formula should not pay for the large buffer, so it comes only once the
+// first megabyte has been read in small blocks; the buffer is left
+// uninitialised, as only the bytes read are ever looked at.
+constexpr size_t firstBufferSize = size_t{1} << 16;
 constexpr size_t bufferSize = size_t{1} << 18;
+constexpr size_t smallFileBytes = size_t{1} << 20;
 
 class Scanner {
   public:
     // One byte more than the data: a 0 behind the last byte read stops every
     // in-place loop without a bounds check.
-    explicit Scanner(std::FILE* file) : file(file), buffer(bufferSize + 1) {}
+    explicit Scanner(std::FILE* file) : file(file), buffer(new char[firstBufferSize + 1]) {}
 
     int peek() {
         if (next == end && !fill()) return EOF;
@@ -108,7 +113,7 @@ class Scanner {
     // a sign '+', a long or malformed token, the buffer's end) goes the
     // general way from the token's start.
     Token clauseNumber(int64_t& value) {
-        const char* data = buffer.data();
+        const char* data = buffer.get();
         const char* p = data + next;
         while (isBlank(static_cast<unsigned char>(*p)))
             ++p;
@@ -133,14 +138,21 @@ class Scanner {
     static bool isBlank(int ch) { return ch == ' ' || unsigned(ch - '\t') <= unsigned('\r' - '\t'); }
 
     bool fill() {
-        end = std::fread(buffer.data(), 1, bufferSize, file);
+        consumed += end;
+        if (capacity < bufferSize && consumed >= smallFileBytes) {
+            buffer.reset(new char[bufferSize + 1]);
+            capacity = bufferSize;
+        }
+        end = std::fread(buffer.get(), 1, capacity, file);
         buffer[end] = 0;
         next = 0;
         return end > 0;
     }
 
     std::FILE* file;
-    std::vector<char> buffer;
+    std::unique_ptr<char[]> buffer;
+    size_t capacity = firstBufferSize;
+    size_t consumed = 0; // bytes read before the buffer's current contents
     size_t next = 0;
     size_t end = 0;
 };
