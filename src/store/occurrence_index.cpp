@@ -12,8 +12,9 @@
 // exact; later one may keep the bit of a literal its clause lost, which only
 // lets a candidate through to the full test. A clause that gains a literal
 // is listed anew under each literal it holds; the entries without the new bit
-// stay until it leaves, and cost a scan no more than a filter test. Watch entries carry 64-bit filters, since
-// forward subsumption scans watch lists for every resolvent. The list blocks of loading time come from arenas, as
+// stay until it leaves, and cost a scan no more than a filter test. Watch
+// entries carry 64-bit filters, since forward subsumption scans watch lists
+// for every resolvent. The list blocks of loading time come from arenas, as
 // millions of tiny lists grow there at once; a list that outgrows its block
 // after loading moves to the heap.
 
@@ -168,8 +169,7 @@ void Solver::compactOccurs(Literal lit) {
     for (uint32_t j = 0; j < list.count; ++j) {
         if (j + ahead < list.count) __builtin_prefetch(list.clause(j + ahead));
         Clause* c = list.clause(j);
-        if (c->key() != 0 && stores(c, lit))
-            list.words[kept++] = list.words[j];
+        if (c->key() != 0 && stores(c, lit)) list.words[kept++] = list.words[j];
     }
     uint32_t dropped = list.count - kept;
     indexEntries -= dropped;
@@ -197,8 +197,8 @@ std::vector<Clause*> Solver::clausesHolding(Variable v) {
         for (uint32_t j = 0; j < list.count; ++j) {
             Clause* c = list.clause(j);
             uint32_t q = position(var(c->key()));
-            if (q > p)
-                placed.emplace_back(uint64_t{q} << 33 | uint64_t{c->key() < 0} << 32 | ~c->stamp, c);
+            uint64_t place = uint64_t{q} << 33 | uint64_t{c->key() < 0} << 32 | ~c->stamp;
+            if (q > p) placed.emplace_back(place, c);
         }
     }
     std::sort(placed.begin(), placed.end());

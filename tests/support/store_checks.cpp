@@ -93,7 +93,8 @@ testing::AssertionResult indexIsConsistent(const Solver& s) {
             for (uint32_t j = 0; j < list->count; ++j) {
                 const Clause* c = list->clause(j);
                 // Input subsumption rejects by these filters: one that lacks a bit would hide a clause.
-                if (s.loading && c->key() != 0 && list->filter(j) != Solver::literalFilter(c, c->key()))
+                if (s.loading && c->key() != 0 &&
+                    list->filter(j) != Solver::literalFilter(c, c->key()))
                     return testing::AssertionFailure() << "variable " << v << ": outdated filter";
                 listedHere.push_back(c);
             }
