@@ -200,7 +200,6 @@ bool Solver::readQdimacs(std::FILE* stream) {
     headerClauses = m;
     if (certificates) resolutionParents.resize(m);
     certificate.lastIndex = lastVar;
-    setSignatureWidth((lastVar + 1) / 32 + 1);
 
     // Tables grow with the variables that occur, never to the header's count,
     // which may be far larger than the file. While the prefix is read, a

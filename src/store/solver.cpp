@@ -53,6 +53,7 @@ void Solver::setVariableCount(int32_t n) {
     // Past the largest number a file can name, as the tables would be.
     if (renumbering.active() && renumbering.fileVariable(lastVar) > uint32_t(INT32_MAX))
         throw MemoryException{{"memory exhausted"}};
+    // Only reported: the index's filters took the place of clause signatures.
     sigBucketWidth = (lastVar + 1) / 32 + 1;
 }
 

@@ -290,9 +290,6 @@ struct Solver {
     uint32_t& occurrenceCount(Literal lit) { return varState[var(lit)].count[lit < 0]; }
     uint32_t& occurrenceWeight(Literal lit) { return varState[var(lit)].weight[lit < 0]; }
     uint32_t countOf(Literal lit) const { return varState.get(var(lit)).count[lit < 0]; }
-    // Clauses carry no signatures: the watch and occurrence filters and the
-    // literal marks reject candidates before their literals are read.
-    void setSignatureWidth(uint32_t width) { sigBucketWidth = width; }
     // Index of c's stored literal on v, or c->size when it has none.
     uint32_t storedIndex(const Clause* c, Variable v) const {
         uint32_t i = 0;
