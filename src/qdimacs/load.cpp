@@ -72,12 +72,6 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
         }
         return false;
     }
-    // The occurrence counters are updated after the subsumption checks; asking
-    // for their cache lines now overlaps the two waits for memory.
-    for (uint32_t i = 0; i < k; ++i) {
-        Variable v = var(merged[i]);
-        if (v < varState.capacity) __builtin_prefetch(varState.data + v, 1);
-    }
     Clause* c = newClause(k, merged);
     c->id = nextClauseId++;
     c->size = k - 1;
