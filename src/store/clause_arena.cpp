@@ -1,7 +1,8 @@
 // Chunks are kept sorted by address so that owns() is a binary search: it
 // runs on every release of a clause, also of clauses that never came from
-// here. They are mapped directly, aligned to and advised for large pages,
-// since the clauses are visited in no order the TLB could follow.
+// here. They are mapped directly, in small pages: asking for large ones made
+// a run wait whenever the system had to find or fault in whole free 2 MB
+// blocks, which cost far more than the TLB misses they save.
 
 #include "store/clause_arena.hpp"
 
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr size_t hugePage = size_t{2} << 20;
+constexpr size_t chunkAlign = size_t{2} << 20;
 
 } // namespace
 
@@ -23,19 +24,10 @@ ClauseArena::~ClauseArena() {
 }
 
 bool ClauseArena::addChunk(size_t bytes) {
-    size_t size = (std::max(bytes, chunkBytes) + hugePage - 1) & ~(hugePage - 1);
-    void* mapped = mmap(nullptr, size + hugePage, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    size_t size = (std::max(bytes, chunkBytes) + chunkAlign - 1) & ~(chunkAlign - 1);
+    void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) return false;
-    char* raw = static_cast<char*>(mapped);
-    char* begin = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(raw) + hugePage - 1) &
-                                          ~uintptr_t{hugePage - 1});
-    if (begin > raw) munmap(raw, size_t(begin - raw));
-    if (begin + size < raw + size + hugePage)
-        munmap(begin + size, size_t(raw + size + hugePage - (begin + size)));
-    // A large page is touched whole: a small formula would pay 2 MB for
-    // its first clause, so only an arena past its first chunk asks for them.
-    if (!chunks.empty()) madvise(begin, size, MADV_HUGEPAGE);
+    char* begin = static_cast<char*>(mapped);
     Chunk chunk{begin, begin + size};
     auto at = std::upper_bound(chunks.begin(), chunks.end(), begin,
                                [](const char* p, const Chunk& c) { return p < c.begin; });

@@ -48,7 +48,6 @@ template <typename T> struct GrowArray {
 
   private:
     static constexpr size_t mapBytes = size_t{128} << 10;
-    static constexpr size_t largePage = size_t{2} << 20;
 
     static size_t mappedBytes(uint32_t n) {
         size_t bytes = size_t{n} * sizeof(T);
@@ -85,7 +84,6 @@ template <typename T> struct GrowArray {
             void* grown = mremap(data, old, mapped, MREMAP_MAYMOVE);
             if (grown == MAP_FAILED) throw MemoryException{{"memory exhausted"}};
             data = static_cast<T*>(grown);
-            adviseLargePages(mapped);
         } else {
             void* fresh = mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
@@ -93,15 +91,7 @@ template <typename T> struct GrowArray {
             if (capacity) std::memcpy(fresh, static_cast<void*>(data), size_t{capacity} * sizeof(T));
             std::free(data);
             data = static_cast<T*>(fresh);
-            adviseLargePages(mapped);
         }
         capacity = n;
-    }
-
-    // The table is indexed by variable, in no order the TLB could follow.
-    // The advice covers the whole mapping: advice on a part would split it,
-    // and mremap cannot move a range that spans two mappings.
-    void adviseLargePages(size_t mapped) {
-        if (mapped >= 2 * largePage) madvise(static_cast<void*>(data), mapped, MADV_HUGEPAGE);
     }
 };
