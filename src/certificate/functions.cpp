@@ -94,10 +94,7 @@ void Solver::writeConclusion(bool valid, uint32_t finalNumber) {
 // A clause that ties a leaving variable to what replaces it; it exists only
 // to build the variable's function and is never part of the formula.
 void Solver::putDefiningClause(Literal key, std::initializer_list<Literal> stored, uint32_t id) {
-    std::vector<Literal> literals(stored);
-    literals.push_back(key); // a linked clause keeps its key after the stored literals
-    Clause* c = newClause(uint32_t(literals.size()), literals.data());
-    --c->size;
+    Clause* c = newClause(uint32_t(stored.size()), stored.begin(), key);
     c->id = id;
     linkClause(c, key);
 }

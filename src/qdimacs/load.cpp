@@ -72,8 +72,7 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
         }
         return false;
     }
-    Clause* c = newClause(k, merged);
+    Clause* c = newClause(k - 1, merged, merged[k - 1]);
     c->id = nextClauseId++;
-    c->size = k - 1;
     return insertClause(c, merged[k - 1]);
 }

@@ -103,7 +103,8 @@ bool Solver::substituteEquivalence(EquivalenceRecord record) {
                 --i;
             }
             c->literals[i] = r;
-            literalGained(c);
+            // Its old entries lack the new literal's bit in their filters.
+            listStored(c);
             literalLeft(c, old);
             retrace(c, old);
         }

@@ -98,9 +98,7 @@ void Solver::pushWatch(WatchList& list, Clause* c) {
 }
 
 void Solver::indexClause(Clause* c) {
-    uint16_t filter = literalFilter(c, c->key());
-    for (uint32_t i = 0; i < c->size; ++i)
-        pushEntry(occursList(c->literals[i]), c, filter);
+    listStored(c);
     rewatch(c);
 }
 
@@ -143,7 +141,8 @@ void Solver::compactWatches(Literal lit) {
     w.count = kept;
 }
 
-void Solver::literalGained(Clause* c) {
+// Every entry gets the clause's current filter, key included.
+void Solver::listStored(Clause* c) {
     uint16_t filter = literalFilter(c, c->key());
     for (uint32_t i = 0; i < c->size; ++i)
         pushEntry(occursList(c->literals[i]), c, filter);

@@ -87,7 +87,7 @@ void Solver::finishInput() {
     certificate.indexBase = certificate.lastIndex;
 }
 
-Clause* Solver::newClause(uint32_t n, const Literal* literals) {
+Clause* Solver::allocateClause(uint32_t n) {
     size_t bytes = clauseBytes(n);
     void* block = loading ? inputArena.get(bytes) : clausePool.get(bytes);
     while (!block) {
@@ -101,8 +101,23 @@ Clause* Solver::newClause(uint32_t n, const Literal* literals) {
     c->watch = 0;
     c->stamp = 0;
     c->id = 0;
+    return c;
+}
+
+Clause* Solver::newClause(uint32_t n, const Literal* literals) {
+    Clause* c = allocateClause(n);
     for (uint32_t i = 0; i < n; ++i)
         c->literals[i] = literals[i];
+    return c;
+}
+
+// A clause to be linked keeps its key behind the stored literals.
+Clause* Solver::newClause(uint32_t n, const Literal* stored, Literal key) {
+    Clause* c = allocateClause(n + 1);
+    for (uint32_t i = 0; i < n; ++i)
+        c->literals[i] = stored[i];
+    c->size = n;
+    c->setKey(key);
     return c;
 }
 
@@ -174,8 +189,7 @@ int Solver::removeLiteral(Clause* clause, Literal lit) {
 
 // The copy is linked under its own key, so it gets room for it.
 Clause* Solver::copyClauseMapped(const Clause* clause, GrowArray<Variable>& map) {
-    Clause* copy = newClause(clause->size + 1, clause->literals);
-    --copy->size;
+    Clause* copy = newClause(clause->size, clause->literals, clause->key());
     for (uint32_t i = copy->size; i-- > 0;) {
         Literal lit = copy->literals[i];
         Variable m = map.get(var(lit));

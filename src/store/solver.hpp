@@ -307,7 +307,9 @@ struct Solver {
     // Store operations, store/solver.cpp.
     void setVariableCount(int32_t n);
     void finishInput();
+    Clause* allocateClause(uint32_t n);
     Clause* newClause(uint32_t n, const Literal* literals);
+    Clause* newClause(uint32_t n, const Literal* stored, Literal key);
     void releaseClause(Clause*& clause);
     void freeClause(Clause* clause);
     void addOccurrence(Literal lit, uint32_t length);
@@ -363,7 +365,7 @@ struct Solver {
     void indexClause(Clause* c);
     // The old key of a re-keyed clause: its literals, and so its filter, stay.
     void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
-    void literalGained(Clause* c);
+    void listStored(Clause* c);
     void literalLeft(Clause* c, Literal lit);
     void rewatch(Clause* c);
     void unwatch(const Clause* c);
