@@ -24,10 +24,7 @@ bool loadText(Solver& solver, const std::string& text) {
 
 Clause* makeClause(Solver& solver, std::initializer_list<Literal> literals, uint32_t id) {
     // Room for the key, in case the clause is linked.
-    std::vector<Literal> withKey(literals);
-    withKey.push_back(0);
-    Clause* c = solver.newClause(uint32_t(withKey.size()), withKey.data());
-    --c->size;
+    Clause* c = solver.newClause(uint32_t(literals.size()), literals.begin(), 0);
     c->id = id;
     return c;
 }
