@@ -39,9 +39,26 @@ bool Solver::finishLoad(bool result) {
 }
 
 bool Solver::addClause(uint32_t count, const Literal* literals) {
+    Clause* c = nullptr;
+    switch (prepareClause(count, literals, c)) {
+    case Prepared::dropped:
+        return true;
+    case Prepared::allUniversal:
+        refuteByInputClause();
+        return false;
+    case Prepared::held:
+        break;
+    }
+    return insertClause(c, c->key());
+}
+
+// The clause as it will be stored, with its id; or why there is none. An
+// all-universal clause decides the formula, but only once every clause before
+// it is in, so its refutation is written by the caller.
+Solver::Prepared Solver::prepareClause(uint32_t count, const Literal* literals, Clause*& prepared) {
     if (count == 0) {
         std::cout << "Warning: ignoring empty clause in input." << std::endl;
-        return true;
+        return Prepared::dropped;
     }
     // Literals on one variable are neighbours, since they share a position;
     // the merge compacts them in place.
@@ -53,7 +70,7 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
         if (k > 0 && var(merged[k - 1]) == var(lit)) {
             if (merged[k - 1] == lit) continue;
             ++nextClauseId;
-            return true;
+            return Prepared::dropped;
         }
         merged[k++] = lit;
     }
@@ -63,16 +80,18 @@ bool Solver::addClause(uint32_t count, const Literal* literals) {
         --k;
     if (k == 0) {
         if (qdimacsOutput) refutedClause.assign(merged, merged + full);
-        // The refutation is this input clause itself, under its own number.
-        if (certificates) {
-            Clause* empty = newClause(0, nullptr);
-            empty->id = nextClauseId;
-            writeRefutation(empty);
-            releaseClause(empty);
-        }
-        return false;
+        return Prepared::allUniversal;
     }
-    Clause* c = newClause(k - 1, merged, merged[k - 1]);
-    c->id = nextClauseId++;
-    return insertClause(c, merged[k - 1]);
+    prepared = newClause(k - 1, merged, merged[k - 1]);
+    prepared->id = nextClauseId++;
+    return Prepared::held;
+}
+
+// The refutation is the all-universal input clause itself, under its own number.
+void Solver::refuteByInputClause() {
+    if (!certificates) return;
+    Clause* empty = newClause(0, nullptr);
+    empty->id = nextClauseId;
+    writeRefutation(empty);
+    releaseClause(empty);
 }

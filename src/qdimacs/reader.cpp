@@ -9,6 +9,7 @@
 // of the prefix and closes the unused gap at the end of input; shifting every
 // position by the same amount keeps the stored clauses sorted.
 
+#include "store/prefetch.hpp"
 #include "store/solver.hpp"
 
 #include <algorithm>
@@ -279,14 +280,19 @@ bool Solver::readQdimacs(std::FILE* stream) {
         lastInputClauseId = m;
     }
 
-    // Clauses are read in batches and then placed and inserted one by one.
-    // Inserting a clause waits on memory for the tables and index lists of
-    // its literals, so those of the clauses a few places ahead are requested
-    // first: the placing by position runs ahead of the insertion, and in two
-    // stages, as a list's entries can only be asked for once its header is
-    // there. A format error found while reading a batch is raised only after
-    // the clauses before it are inserted, since one of them may already
-    // decide the formula.
+    // Clauses are read in batches, placed by position and prepared one by
+    // one, and held; their literals are counted as they come, in the index
+    // records for the lists' sizes and in the occurrence counters, which are
+    // read only once loading is over: a clause that is not stored is taken
+    // off them again, and until then nothing needs them exact. Once all are
+    // held, every index list is sized and they are inserted in file order.
+    // Loading decides the formula at an all-universal clause or at a unit
+    // whose opposite unit came before it, and reading stops there as it
+    // would if each clause were inserted when read; a format error is raised
+    // only after the clauses before it are inserted, since one of them may
+    // already decide the formula. The placing of a batch runs a few clauses
+    // ahead of the preparing, so that the index records it counts in are on
+    // their way.
     std::vector<Literal> batch;
     std::vector<uint32_t> ends; // per clause of the batch: one past its last literal
     auto start = [&](uint32_t c) { return c ? ends[c - 1] : 0u; };
@@ -307,57 +313,40 @@ bool Solver::readQdimacs(std::FILE* stream) {
             for (; j > 0 && pos < position(var(literals[j - 1])); --j)
                 literals[j] = literals[j - 1];
             literals[j] = lit;
+            if (v < literalIndex.capacity) prefetchLine(literalIndex.data + v);
         }
-        for (uint32_t i = 0; i < k; ++i) {
-            Variable v = var(literals[i]);
-            bool negative = literals[i] < 0;
-            if (v < literalIndex.capacity) {
-                const LiteralIndex& x = literalIndex.data[v];
-                prefetchWhole(&x.occurs[negative]);
-                prefetchWhole(&x.watches[negative]);
-            }
-        }
-        if (k > 0 && var(literals[k - 1]) < vars.capacity)
-            prefetchWhole(vars.data + var(literals[k - 1]), 1);
     };
-    // The key is not listed among the clause's occurrences, and only the list
-    // of the rarest other literal is scanned from its start.
-    auto request = [&](uint32_t c) {
-        const Literal* literals = batch.data() + start(c);
-        uint32_t k = ends[c] - start(c);
-        const OccurrenceList* rarest = nullptr;
-        for (uint32_t i = 0; i < k; ++i) {
-            Variable v = var(literals[i]);
-            if (v >= literalIndex.capacity) continue;
-            const LiteralIndex& x = literalIndex.data[v];
-            const WatchList& w = x.watches[literals[i] < 0];
-            if (w.count) {
-                __builtin_prefetch(w.entries);
-                __builtin_prefetch(w.entries + w.count - 1);
-            }
-            const OccurrenceList& o = x.occurs[literals[i] < 0];
-            if (i + 1 == k) continue;
-            if (o.count < o.capacity) __builtin_prefetch(o.words + o.count, 1);
-            if (!rarest || o.count < rarest->count) rarest = &o;
+    GrowArray<Clause*> held;
+    uint32_t heldCount = 0;
+    std::unordered_set<Literal> units;
+    auto hold = [&](Clause* c) {
+        uint32_t length = c->size + 1;
+        for (uint32_t i = 0; i < c->size; ++i) {
+            Literal lit = c->literals[i];
+            ++literalIndex[var(lit)].occurs[lit < 0].capacity;
+            ++occurrenceCount(lit);
+            occurrenceWeight(lit) += length;
         }
-        if (rarest && rarest->count) __builtin_prefetch(rarest->words);
-        if (k > 0) {
-            Variable v = var(literals[k - 1]);
-            if (v < vars.capacity) {
-                Clause* head = literals[k - 1] > 0 ? vars.data[v].posHead : vars.data[v].negHead;
-                if (head) __builtin_prefetch(head, 1);
-            }
-        }
+        Literal key = c->key();
+        ++literalIndex[var(key)].watches[key < 0].live;
+        ++occurrenceCount(key);
+        occurrenceWeight(key) += length;
+        held[heldCount++] = c;
+        if (c->size > 0) return true;
+        if (units.count(-key)) return false;
+        units.insert(key);
+        return true;
     };
 
     constexpr uint32_t batchClauses = 256;
     constexpr uint32_t placeAhead = 16;
-    constexpr uint32_t requestAhead = 8;
     uint32_t read = 0;
-    while (read < m) {
+    bool decided = false;
+    bool allUniversal = false;
+    const char* problem = nullptr;
+    while (read < m && !decided && !problem) {
         batch.clear();
         ends.clear();
-        const char* problem = nullptr;
         while (ends.size() < batchClauses && read + ends.size() < m) {
             int64_t x = 0;
             Scanner::Token t = in.clauseNumber(x);
@@ -389,17 +378,29 @@ bool Solver::readQdimacs(std::FILE* stream) {
         uint32_t n = uint32_t(ends.size());
         for (uint32_t c = 0; c < n && c < placeAhead; ++c)
             place(c);
-        for (uint32_t c = 0; c < n && c < requestAhead; ++c)
-            request(c);
-        for (uint32_t c = 0; c < n; ++c) {
+        for (uint32_t c = 0; c < n && !decided; ++c) {
             if (c + placeAhead < n) place(c + placeAhead);
-            if (c + requestAhead < n) request(c + requestAhead);
-            const Literal* literals = batch.data() + start(c);
-            if (!addClause(ends[c] - start(c), literals)) return false;
+            Clause* prepared = nullptr;
+            Prepared result = prepareClause(ends[c] - start(c), batch.data() + start(c), prepared);
+            if (result == Prepared::allUniversal)
+                decided = allUniversal = true;
+            else if (result == Prepared::held && !hold(prepared))
+                decided = true;
             ++read;
         }
-        if (problem) formatError(problem);
     }
+    batch = {};
+    ends = {};
+
+    planIndexLists(held.data, heldCount);
+    bool inserted = insertHeld(held.data, heldCount);
+    held.resize(0);
+    if (!inserted) return false;
+    if (allUniversal) {
+        refuteByInputClause();
+        return false;
+    }
+    if (problem) formatError(problem);
 
     // Close the unused part of the reserved room.
     uint32_t unused = reserved - freeCount;

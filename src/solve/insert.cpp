@@ -3,6 +3,7 @@
 // subsumption, the occurrence statistics and the short-clause check apply to
 // input clauses, resolvents and copies alike.
 
+#include "store/prefetch.hpp"
 #include "store/solver.hpp"
 
 bool Solver::insertClause(Clause* clause, Literal key) {
@@ -86,4 +87,85 @@ Clause* Solver::resolve(const Clause* p, const Clause* n) {
 void Solver::reduceUniversals(Clause* clause) {
     while (clause->size > 0 && !isExistential(var(clause->literals[clause->size - 1])))
         --clause->size;
+}
+
+// The held input clauses in file order, each with the checks and side
+// effects of insertClause. Every list's block is in place already, so the
+// lines that a clause's insertion waits on are asked for well ahead: first
+// its literals' index records, counters and key list, then, once those are
+// there, the list blocks they point to and the head of its key list.
+bool Solver::insertHeld(Clause* const* held, uint32_t n) {
+    constexpr uint32_t recordsAhead = 24;
+    constexpr uint32_t blocksAhead = 12;
+    auto records = [this](const Clause* c) {
+        for (uint32_t i = 0; i <= c->size; ++i) {
+            Variable v = var(c->literals[i]);
+            prefetchLine(literalIndex.data + v);
+        }
+        if (Variable k = var(c->key()); k < vars.capacity) __builtin_prefetch(vars.data + k, 1);
+    };
+    auto blocks = [this](const Clause* c) {
+        const OccurrenceList* rarest = nullptr;
+        for (uint32_t i = 0; i <= c->size; ++i) {
+            Literal lit = c->literals[i];
+            const LiteralIndex& x = literalIndex.data[var(lit)];
+            const WatchList& w = x.watches[lit < 0];
+            if (w.count) __builtin_prefetch(w.entries);
+            if (i == c->size) break;
+            const OccurrenceList& o = x.occurs[lit < 0];
+            __builtin_prefetch(o.words + o.count, 1);
+            if (!rarest || o.count < rarest->count) rarest = &o;
+        }
+        if (rarest && rarest->count) __builtin_prefetch(rarest->words);
+        const WatchList& planned = watchList(c->watch);
+        __builtin_prefetch(planned.entries + planned.count, 1);
+        Literal key = c->key();
+        if (Variable k = var(key); k < vars.capacity) {
+            Clause* head = key > 0 ? vars.data[k].posHead : vars.data[k].negHead;
+            if (head) __builtin_prefetch(head, 1);
+        }
+    };
+    for (uint32_t j = 0; j < n && j < recordsAhead; ++j)
+        records(held[j]);
+    for (uint32_t j = 0; j < n && j < blocksAhead; ++j)
+        blocks(held[j]);
+    for (uint32_t j = 0; j < n; ++j) {
+        if (j + recordsAhead < n) records(held[j + recordsAhead]);
+        if (j + blocksAhead < n) blocks(held[j + blocksAhead]);
+        if (!insertHeldClause(held[j])) return false;
+    }
+    return true;
+}
+
+// insertClause's loading branch, for a clause whose watch is planned and
+// whose literals were counted when it was read.
+bool Solver::insertHeldClause(Clause* clause) {
+    maybeCollectGarbage();
+    Literal key = clause->key();
+    uint32_t size = clause->size;
+    auto drop = [&] {
+        for (uint32_t i = 0; i <= size; ++i) {
+            Literal lit = clause->literals[i];
+            --occurrenceCount(lit);
+            occurrenceWeight(lit) -= size + 1;
+        }
+        releaseClause(clause);
+        return true;
+    };
+    if (isTautology(clause)) return drop();
+    if (inputSubsumer(clause, key)) {
+        ++forwardSubsumed;
+        return drop();
+    }
+    backwardSubsumed += removeInputSubsumed(key, clause);
+    if (copyInputClauses) {
+        Clause* copy = newClause(size + 1, clause->literals);
+        copy->id = clause->id;
+        inputClauseCopies[clause->id] = copy;
+    }
+    linkClause(clause, key);
+    listStored(clause);
+    watchPlanned(clause);
+    ++clauseCount;
+    return checkShortClause(clause, key);
 }

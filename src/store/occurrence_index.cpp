@@ -18,6 +18,7 @@
 // millions of tiny lists grow there at once; a list that outgrows its block
 // after loading moves to the heap.
 
+#include "store/prefetch.hpp"
 #include "store/solver.hpp"
 
 #include <algorithm>
@@ -229,4 +230,78 @@ void Solver::collectGarbage() {
         releaseClause(c);
     retired.clear();
     staleEntries = 0;
+}
+
+// Loading holds every input clause before inserting any, each literal's
+// stored count in its occurrence list's capacity and its count as a key in
+// its watch list's live field. Each clause is then watched under its literal
+// with the fewest clauses in the whole input, and every list gets a block of
+// its final size, all of them cut from one area: nothing is moved while the
+// clauses go in, and the blocks' addresses are known ahead of the insertion.
+// A list keeps the block after loading; its first growth copies it out.
+void Solver::planIndexLists(Clause* const* held, uint32_t n) {
+    constexpr uint32_t ahead = 16;
+    auto request = [this](const Clause* c) {
+        for (uint32_t i = 0; i <= c->size; ++i)
+            prefetchLine(literalIndex.data + var(c->literals[i]));
+    };
+    auto total = [this](Literal lit) {
+        const LiteralIndex& x = literalIndex.data[var(lit)];
+        return x.occurs[lit < 0].capacity + x.watches[lit < 0].live;
+    };
+    for (uint32_t j = 0; j < n && j < ahead; ++j)
+        request(held[j]);
+    for (uint32_t j = 0; j < n; ++j) {
+        if (j + ahead < n) request(held[j + ahead]);
+        Clause* c = held[j];
+        Literal best = c->key();
+        uint32_t fewest = total(best);
+        for (uint32_t i = 0; i < c->size; ++i) {
+            uint32_t k = total(c->literals[i]);
+            if (k < fewest) {
+                fewest = k;
+                best = c->literals[i];
+            }
+        }
+        c->watch = best;
+        ++watchList(best).count;
+    }
+    size_t words = 0;
+    size_t entries = 0;
+    for (uint32_t v = 1; v < literalIndex.capacity; ++v) {
+        for (int side = 0; side < 2; ++side) {
+            words += literalIndex.data[v].occurs[side].capacity;
+            if (uint32_t k = literalIndex.data[v].watches[side].count) entries += std::bit_ceil(k);
+        }
+    }
+    uint64_t* word = nullptr;
+    WatchEntry* entry = nullptr;
+    if (words) word = static_cast<uint64_t*>(listArena.get(words * sizeof(uint64_t)));
+    if (entries) entry = static_cast<WatchEntry*>(watchArena.get(entries * sizeof(WatchEntry)));
+    if ((words && !word) || (entries && !entry)) throw MemoryException{{"memory exhausted"}};
+    for (uint32_t v = 1; v < literalIndex.capacity; ++v) {
+        for (int side = 0; side < 2; ++side) {
+            OccurrenceList& o = literalIndex.data[v].occurs[side];
+            if (o.capacity) {
+                o.words = word;
+                word += o.capacity;
+            }
+            WatchList& w = literalIndex.data[v].watches[side];
+            if (w.count) {
+                w.entries = entry;
+                entry += std::bit_ceil(w.count);
+            }
+            w.count = 0;
+            w.live = 0;
+        }
+    }
+}
+
+// A planned watch always has room: only the clause that planned it takes it.
+void Solver::watchPlanned(Clause* c) {
+    WatchList& list = watchList(c->watch);
+    assert(list.entries);
+    list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key())};
+    ++list.live;
+    ++indexEntries;
 }

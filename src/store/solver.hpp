@@ -359,6 +359,8 @@ struct Solver {
     }
     void pushEntry(OccurrenceList& list, Clause* c, uint16_t filter = 0);
     void pushWatch(WatchList& list, Clause* c);
+    void planIndexLists(Clause* const* held, uint32_t n);
+    void watchPlanned(Clause* c);
     template <typename Move>
     void* grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t bytes, size_t used,
                      Move moveLoaded);
@@ -388,6 +390,9 @@ struct Solver {
                         const std::vector<std::pair<Variable, uint32_t>>& lateFlags);
     Literal renumberedLiteral(Literal lit);
     bool addClause(uint32_t count, const Literal* literals);
+    enum class Prepared { dropped, held, allUniversal };
+    Prepared prepareClause(uint32_t count, const Literal* literals, Clause*& prepared);
+    void refuteByInputClause();
 
     // Formula writer, qdimacs/writer.cpp.
     void writeQdimacs(std::ostream& out);
@@ -423,6 +428,8 @@ struct Solver {
 
     // Clause insertion and resolution, solve/insert.cpp.
     bool insertClause(Clause* clause, Literal key);
+    bool insertHeld(Clause* const* held, uint32_t n);
+    bool insertHeldClause(Clause* clause);
     Clause* resolve(const Clause* p, const Clause* n);
     void reduceUniversals(Clause* clause);
 
