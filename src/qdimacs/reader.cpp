@@ -331,6 +331,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
         ++literalIndex[var(key)].watches[key < 0].live;
         ++occurrenceCount(key);
         occurrenceWeight(key) += length;
+        planWatch(c);
         held[heldCount++] = c;
         if (c->size > 0) return true;
         if (units.count(-key)) return false;
@@ -392,7 +393,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
     batch = {};
     ends = {};
 
-    planIndexLists(held.data, heldCount);
+    sizeIndexLists();
     bool inserted = insertHeld(held.data, heldCount);
     held.resize(0);
     if (!inserted) return false;

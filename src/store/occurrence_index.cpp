@@ -18,7 +18,6 @@
 // millions of tiny lists grow there at once; a list that outgrows its block
 // after loading moves to the heap.
 
-#include "store/prefetch.hpp"
 #include "store/solver.hpp"
 
 #include <algorithm>
@@ -234,38 +233,31 @@ void Solver::collectGarbage() {
 
 // Loading holds every input clause before inserting any, each literal's
 // stored count in its occurrence list's capacity and its count as a key in
-// its watch list's live field. Each clause is then watched under its literal
-// with the fewest clauses in the whole input, and every list gets a block of
-// its final size, all of them cut from one area: nothing is moved while the
-// clauses go in, and the blocks' addresses are known ahead of the insertion.
-// A list keeps the block after loading; its first growth copies it out.
-void Solver::planIndexLists(Clause* const* held, uint32_t n) {
-    constexpr uint32_t ahead = 16;
-    auto request = [this](const Clause* c) {
-        for (uint32_t i = 0; i <= c->size; ++i)
-            prefetchLine(literalIndex.data + var(c->literals[i]));
-    };
+// its watch list's live field. Each clause is watched under its literal held
+// by the fewest clauses read before it, as insertion would choose, and every
+// list then gets a block of its final size, all of them cut from one area:
+// nothing is moved while the clauses go in, and the blocks' addresses are
+// known ahead of the insertion. A list keeps the block after loading; its
+// first growth copies it out.
+void Solver::planWatch(Clause* c) {
     auto total = [this](Literal lit) {
         const LiteralIndex& x = literalIndex.data[var(lit)];
         return x.occurs[lit < 0].capacity + x.watches[lit < 0].live;
     };
-    for (uint32_t j = 0; j < n && j < ahead; ++j)
-        request(held[j]);
-    for (uint32_t j = 0; j < n; ++j) {
-        if (j + ahead < n) request(held[j + ahead]);
-        Clause* c = held[j];
-        Literal best = c->key();
-        uint32_t fewest = total(best);
-        for (uint32_t i = 0; i < c->size; ++i) {
-            uint32_t k = total(c->literals[i]);
-            if (k < fewest) {
-                fewest = k;
-                best = c->literals[i];
-            }
+    Literal best = c->key();
+    uint32_t fewest = total(best);
+    for (uint32_t i = 0; i < c->size; ++i) {
+        uint32_t k = total(c->literals[i]);
+        if (k < fewest) {
+            fewest = k;
+            best = c->literals[i];
         }
-        c->watch = best;
-        ++watchList(best).count;
     }
+    c->watch = best;
+    ++watchList(best).count;
+}
+
+void Solver::sizeIndexLists() {
     size_t words = 0;
     size_t entries = 0;
     for (uint32_t v = 1; v < literalIndex.capacity; ++v) {

@@ -359,7 +359,8 @@ struct Solver {
     }
     void pushEntry(OccurrenceList& list, Clause* c, uint16_t filter = 0);
     void pushWatch(WatchList& list, Clause* c);
-    void planIndexLists(Clause* const* held, uint32_t n);
+    void planWatch(Clause* c);
+    void sizeIndexLists();
     void watchPlanned(Clause* c);
     template <typename Move>
     void* grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t bytes, size_t used,
