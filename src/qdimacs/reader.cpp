@@ -318,7 +318,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
     };
     GrowArray<Clause*> held;
     uint32_t heldCount = 0;
-    std::unordered_set<Literal> units;
+    GrowArray<uint8_t> units; // per variable: 1 a positive, 2 a negative unit was held
     auto hold = [&](Clause* c) {
         uint32_t length = c->size + 1;
         for (uint32_t i = 0; i < c->size; ++i) {
@@ -334,9 +334,9 @@ bool Solver::readQdimacs(std::FILE* stream) {
         planWatch(c);
         held[heldCount++] = c;
         if (c->size > 0) return true;
-        if (units.count(-key)) return false;
-        units.insert(key);
-        return true;
+        uint8_t& signs = units[var(key)];
+        signs |= key > 0 ? 1 : 2;
+        return signs != 3;
     };
 
     constexpr uint32_t batchClauses = 256;

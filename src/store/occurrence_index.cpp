@@ -278,13 +278,14 @@ void Solver::sizeIndexLists() {
                 o.words = word;
                 word += o.capacity;
             }
+            // Pages of the table past the variables used are never written.
             WatchList& w = literalIndex.data[v].watches[side];
             if (w.count) {
                 w.entries = entry;
                 entry += std::bit_ceil(w.count);
+                w.count = 0;
             }
-            w.count = 0;
-            w.live = 0;
+            if (w.live) w.live = 0;
         }
     }
 }
