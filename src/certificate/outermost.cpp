@@ -113,7 +113,7 @@ void Solver::evaluateOutermostFunctions(const std::vector<std::pair<uint32_t, Li
 // The final clause of the refutation is recomputed over the input clauses,
 // as the checker does, and its last resolution step taken without the
 // universal reduction that empties it. An input clause that reduction
-// emptied on loading was kept by addClause.
+// emptied on loading was kept by prepareClause.
 void Solver::recordRefutedClause(uint32_t finalId, const GrowArray<ResolutionStep>& requiredSteps) {
     ResolutionStep last = requiredSteps.get(finalId);
     if (last.parentA == 0 && last.parentB == 0) return;

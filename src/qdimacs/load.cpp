@@ -38,20 +38,6 @@ bool Solver::finishLoad(bool result) {
     return result;
 }
 
-bool Solver::addClause(uint32_t count, const Literal* literals) {
-    Clause* c = nullptr;
-    switch (prepareClause(count, literals, c)) {
-    case Prepared::dropped:
-        return true;
-    case Prepared::allUniversal:
-        refuteByInputClause();
-        return false;
-    case Prepared::held:
-        break;
-    }
-    return insertClause(c, c->key());
-}
-
 // The clause as it will be stored, with its id; or why there is none. An
 // all-universal clause decides the formula, but only once every clause before
 // it is in, so its refutation is written by the caller.

@@ -1,6 +1,6 @@
 // QDIMACS reader: one pass over a buffered byte stream, the prefix written
 // straight into order and the variables' flags, each clause sorted by
-// position while it is read and handed to addClause. Malformed input always
+// position while it is read and handed to prepareClause. Malformed input always
 // ends in a FileFormatException; nothing malformed reaches the store.
 //
 // Free variables (used in clauses, named in no quantifier line) belong to an

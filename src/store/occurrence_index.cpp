@@ -14,9 +14,9 @@
 // is listed anew under each literal it holds; the entries without the new bit
 // stay until it leaves, and cost a scan no more than a filter test. Watch
 // entries carry 64-bit filters, since forward subsumption scans watch lists
-// for every resolvent. The list blocks of loading time come from arenas, as
-// millions of tiny lists grow there at once; a list that outgrows its block
-// after loading moves to the heap.
+// for every resolvent. The list blocks of loading time are cut from one area
+// per kind, sized from the whole input before any clause goes in; a list
+// that outgrows its block after loading moves to the heap.
 
 #include "store/solver.hpp"
 

@@ -390,7 +390,6 @@ struct Solver {
     void renumberPrefix(std::vector<Variable>& prefix,
                         const std::vector<std::pair<Variable, uint32_t>>& lateFlags);
     Literal renumberedLiteral(Literal lit);
-    bool addClause(uint32_t count, const Literal* literals);
     enum class Prepared { dropped, held, allUniversal };
     Prepared prepareClause(uint32_t count, const Literal* literals, Clause*& prepared);
     void refuteByInputClause();
