@@ -1,7 +1,8 @@
-// Clause insertion and resolvent construction. insertClause is the only way
-// a clause enters the store, so the tautology test, forward and backward
-// subsumption, the occurrence statistics and the short-clause check apply to
-// input clauses, resolvents and copies alike.
+// Clause insertion and resolvent construction. Resolvents and copies enter
+// the store through insertClause, input clauses through insertHeld, which
+// makes the same tautology test, forward and backward subsumption and
+// short-clause check, with the index sized ahead and the occurrence
+// statistics counted when the clause was read.
 
 #include "store/prefetch.hpp"
 #include "store/solver.hpp"
@@ -15,26 +16,13 @@ bool Solver::insertClause(Clause* clause, Literal key) {
     // The hybrid mode's expansion copies skip the subsumption checks: they go
     // straight on to a SAT solver, which does not need the formula kept small.
     uint32_t size = clause->size;
-    if (loading) {
-        if (inputSubsumer(clause, key)) {
-            ++forwardSubsumed;
-            releaseClause(clause);
-            return true;
-        }
-        backwardSubsumed += removeInputSubsumed(key, clause);
-    } else if (!skipSubsumption) {
+    if (!skipSubsumption) {
         if (storedSubsumer(clause, key)) {
             ++forwardSubsumed;
             releaseClause(clause);
             return true;
         }
         backwardSubsumed += removeSubsumed(key, clause);
-    }
-    if (loading && copyInputClauses) {
-        Clause* copy = newClause(size + 1, clause->literals);
-        copy->literals[size] = key;
-        copy->id = clause->id;
-        inputClauseCopies[clause->id] = copy;
     }
     for (uint32_t i = 0; i < size; ++i)
         addOccurrence(clause->literals[i], size + 1);

@@ -12,7 +12,10 @@ using Literals = std::vector<std::vector<Literal>>;
 // Variables 1, 2, 4, 5 existential, 3 universal, in that order.
 class Insertion : public testing::Test {
   protected:
-    void SetUp() override { declarePrefix(s, "eeaee"); }
+    void SetUp() override {
+        declarePrefix(s, "eeaee");
+        s.finishInput();
+    }
 
     std::optional<std::vector<Literal>> resolved(std::initializer_list<Literal> p,
                                                  std::initializer_list<Literal> n) {
