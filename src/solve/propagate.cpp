@@ -98,6 +98,7 @@ void Solver::requestPureCheck(uint32_t p) {
     constexpr uint32_t counters = 24;
     constexpr uint32_t lists = 12;
     constexpr uint32_t clauses = 6;
+    constexpr uint32_t deletes = 3;
     constexpr uint32_t clausesPerList = 16;
     auto pureLiteral = [this](Variable w) -> Literal {
         if (eliminated.get(w) || !isExistential(w)) return 0;
@@ -129,18 +130,60 @@ void Solver::requestPureCheck(uint32_t p) {
                 __builtin_prefetch(list.clause(j));
         }
     }
+    // The clauses have arrived by now; what deleting the live ones touches
+    // is requested in turn. A clause that goes before its turn costs only
+    // the request.
+    if (p + deletes < lastPosition) {
+        Variable w = order.get(p + deletes);
+        if (Literal l = w < literalIndex.capacity ? pureLiteral(w) : 0) {
+            const OccurrenceList& list = literalIndex.data[w].occurs[l < 0];
+            for (uint32_t j = 0; j < list.count && j < clausesPerList; ++j)
+                if (const Clause* c = list.clause(j); c->key() != 0) requestDelete(c);
+        }
+    }
 }
 
-// What deleting c will touch besides c: its neighbours in its key list, the
-// counters of its literals and its watch list's record.
+// What deleting c will touch besides c: its neighbours in its key list, its
+// key list's length, the counters of its literals and its watch list's record.
 void Solver::requestDelete(const Clause* c) {
     if (c->prev) __builtin_prefetch(c->prev, 1);
     if (c->next) __builtin_prefetch(c->next, 1);
+    if (Variable k = var(c->key()); k < vars.capacity) __builtin_prefetch(vars.data + k, 1);
     for (uint32_t i = 0; i <= c->size; ++i) // the key sits behind the literals
         if (Variable w = var(c->literals[i]); w < varState.capacity)
             __builtin_prefetch(varState.data + w, 1);
     if (c->watch != 0 && var(c->watch) < literalIndex.capacity)
         __builtin_prefetch(literalIndex.data + var(c->watch), 1);
+}
+
+// Every clause storing the pure literal l goes, and which goes first changes
+// nothing visible, so they are taken as l's occurrence list gives them rather
+// than in the order of a walk over the key lists. Each batch is read first
+// and what its deletions touch requested at once, so that those misses
+// overlap instead of coming one deletion at a time. A clause listed twice is
+// gathered twice; its second turn finds it gone.
+void Solver::deletePureClauses(Literal l) {
+    constexpr uint32_t batch = 32;
+    constexpr uint32_t ahead = 4;
+    const OccurrenceList& list = occursList(l);
+    auto holds = [l](const Clause* c) {
+        for (uint32_t i = 0; i < c->size; ++i)
+            if (c->literals[i] == l) return c->key() != 0;
+        return false;
+    };
+    Clause* gathered[batch];
+    for (uint32_t from = 0; from < list.count; from += batch) {
+        uint32_t to = std::min(list.count, from + batch);
+        uint32_t n = 0;
+        for (uint32_t j = from; j < to; ++j) {
+            if (j + ahead < list.count) __builtin_prefetch(list.clause(j + ahead));
+            if (Clause* c = list.clause(j); holds(c)) gathered[n++] = c;
+        }
+        for (uint32_t k = 0; k < n; ++k)
+            requestDelete(gathered[k]);
+        for (uint32_t k = 0; k < n; ++k)
+            if (gathered[k]->key() != 0) deleteClause(gathered[k]);
+    }
 }
 
 // The pass visits positions in increasing order as a full walk would, but
@@ -197,16 +240,13 @@ bool Solver::eliminatePureLiterals() {
             Literal l = varState[v].count[0] != 0 ? Literal(v) : -Literal(v);
             while (Clause* c = listHead(l))
                 deleteClause(c);
-            std::vector<Clause*> holding = clausesHolding(v);
-            for (size_t i = 0; i < holding.size(); ++i) {
-                if (i + deleteAhead < holding.size()) requestDelete(holding[i + deleteAhead]);
-                deleteClause(holding[i]);
-            }
+            deletePureClauses(l);
             if (certificates) {
                 putDefiningClause(l, {}, 0);
                 defineFunction(v);
             }
             dropKeyLists(v);
+            emptyIndexLists(v);
             eliminated[v] = 1;
             --existentialCount;
         }

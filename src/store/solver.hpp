@@ -371,6 +371,7 @@ struct Solver {
     void unwatch(const Clause* c);
     void compactWatches(Literal lit);
     std::vector<Clause*> clausesHolding(Variable v);
+    void emptyIndexLists(Variable v);
     void compactOccurs(Literal lit);
     void maybeCollectGarbage();
     void collectGarbage();
@@ -417,6 +418,7 @@ struct Solver {
     bool eliminatePureLiterals();
     void requestPureCheck(uint32_t p);
     void requestDelete(const Clause* c);
+    void deletePureClauses(Literal l);
     bool propagateUnits();
     bool processEquivalences();
     bool substituteEquivalence(EquivalenceRecord record);
