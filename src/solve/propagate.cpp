@@ -181,8 +181,15 @@ void Solver::deletePureClauses(Literal l) {
         }
         for (uint32_t k = 0; k < n; ++k)
             requestDelete(gathered[k]);
-        for (uint32_t k = 0; k < n; ++k)
-            if (gathered[k]->key() != 0) deleteClause(gathered[k]);
+        for (uint32_t k = 0; k < n; ++k) {
+            if (gathered[k]->key() == 0) continue;
+            // Its watch list's count of live entries stays: it only decides
+            // when the list is compacted, and reaching the list's record
+            // would cost a miss for each clause. The list is cleared of the
+            // entry at the next collection, or emptied if its variable goes.
+            gathered[k]->watch = 0;
+            deleteClause(gathered[k]);
+        }
     }
 }
 

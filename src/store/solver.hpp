@@ -72,7 +72,7 @@ struct WatchEntry {
 struct WatchList {
     WatchEntry* entries;
     uint32_t count;
-    uint32_t live; // clauses watched here now; count minus live entries are stale
+    uint32_t live; // clauses watched here now, or more: a pure literal's clauses leave uncounted
 
     uint32_t capacity() const { return entries ? std::bit_ceil(count) : 0; }
 };
