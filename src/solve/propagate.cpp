@@ -18,10 +18,6 @@
 
 namespace {
 
-// Deleting a clause waits on a few scattered lines; those of the clause this
-// many places on are requested first.
-constexpr size_t deleteAhead = 4;
-
 // A read whose value is not used. On a large formula, whose records lie on
 // far more pages than the TLB covers, prefetch instructions made no
 // measurable difference, while reading ahead what later steps will need
@@ -166,9 +162,9 @@ void Solver::requestDelete(const Clause* c) {
 
 // Every clause storing the pure literal l goes, and which goes first changes
 // nothing visible, so they are taken as l's occurrence list gives them rather
-// than in the order of a walk over the key lists. Each batch is read first
-// and what its deletions touch requested at once, so that those misses
-// overlap instead of coming one deletion at a time. A clause listed twice is
+// than in the order of a walk over the key lists. A batch of the list is
+// read in one pass before any of it goes, so that the reads of its clauses
+// wait together instead of each behind a deletion. A clause listed twice is
 // gathered twice; its second turn finds it gone.
 void Solver::deletePureClauses(Literal l) {
     constexpr uint32_t batch = 32;
