@@ -176,6 +176,23 @@ void Solver::compactOccurs(Literal lit) {
     list.count = kept;
 }
 
+// A variable that has left the prefix is never stored again, and its lists
+// hold only stale entries once its clauses are gone: they are emptied rather
+// than cleaned.
+void Solver::emptyIndexLists(Variable v) {
+    if (v >= literalIndex.capacity) return;
+    LiteralIndex& x = literalIndex.data[v];
+    uint64_t dropped = 0;
+    for (int side = 0; side < 2; ++side) {
+        dropped += x.occurs[side].count + x.watches[side].count;
+        x.occurs[side].count = 0;
+        x.watches[side].count = 0;
+        x.watches[side].live = 0;
+    }
+    indexEntries -= dropped;
+    staleEntries -= std::min<uint64_t>(staleEntries, dropped);
+}
+
 // The clauses storing v or -v, in the order of a walk over the key lists of
 // the positions after v (positive list first, each list from its head). Each
 // clause's place in that walk is computed once, after the prefix records of

@@ -72,7 +72,7 @@ struct WatchEntry {
 struct WatchList {
     WatchEntry* entries;
     uint32_t count;
-    uint32_t live; // clauses watched here now; count minus live entries are stale
+    uint32_t live; // clauses watched here now, or more: a pure literal's clauses leave uncounted
 
     uint32_t capacity() const { return entries ? std::bit_ceil(count) : 0; }
 };
@@ -374,6 +374,7 @@ struct Solver {
     void unwatch(const Clause* c);
     void compactWatches(Literal lit);
     std::vector<Clause*> clausesHolding(Variable v);
+    void emptyIndexLists(Variable v);
     void compactOccurs(Literal lit);
     void maybeCollectGarbage();
     void collectGarbage();
@@ -422,6 +423,7 @@ struct Solver {
     bool eliminatePureLiterals();
     void requestPureCheck(uint32_t p);
     void requestDelete(const Clause* c);
+    void deletePureClauses(Literal l);
     bool propagateUnits();
     bool processEquivalences();
     bool substituteEquivalence(EquivalenceRecord record);
