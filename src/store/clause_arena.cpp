@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <iterator>
 #include <sys/mman.h>
 
 namespace {
@@ -49,18 +48,3 @@ bool ClauseArena::owns(const void* block) const {
     return base->begin <= p && p < base->end;
 }
 
-// The smallest larger returned block is cut in halves down to class c: one
-// half of each size stays returned, the last two are of class c.
-bool ClauseArena::splitLarger(unsigned c, size_t bytes) {
-    unsigned d = c + 1;
-    while (d < std::size(recycled) && !recycled[d])
-        ++d;
-    if (d == std::size(recycled)) return false;
-    char* block = static_cast<char*>(recycled[d]);
-    recycled[d] = *reinterpret_cast<void**>(block);
-    size_t half = bytes << (d - c - 1);
-    for (unsigned k = d; k-- > c; half /= 2)
-        recycle(block + half, half);
-    recycle(block, bytes);
-    return true;
-}

@@ -34,33 +34,11 @@ class ClauseArena {
     }
     bool owns(const void* block) const;
 
-    // Blocks of a few sizes that are given back in any order (growing lists):
-    // a returned block waits for the next request of its size, or is split
-    // for a smaller one, since lists that grew long outgrow blocks no other
-    // list might reach.
-    void* getSized(size_t bytes) {
-        unsigned c = sizeClass(bytes);
-        void*& head = recycled[c];
-        if (!head && !splitLarger(c, bytes)) return get(bytes);
-        void* block = head;
-        head = *static_cast<void**>(block);
-        return block;
-    }
-    void recycle(void* block, size_t bytes) {
-        void*& head = recycled[sizeClass(bytes)];
-        *static_cast<void**>(block) = head;
-        head = block;
-    }
-
   private:
     static constexpr size_t alignment = alignof(void*);
     static constexpr size_t chunkBytes = size_t{4} << 20;
 
     bool addChunk(size_t bytes);
-    bool splitLarger(unsigned c, size_t bytes);
-    // Requested sizes are a fixed multiple of a power of two, so a block of
-    // the next class is twice as large.
-    static unsigned sizeClass(size_t bytes) { return unsigned(64 - __builtin_clzll(bytes)); }
 
     struct Chunk {
         char* begin;
@@ -70,5 +48,4 @@ class ClauseArena {
     char* next = nullptr;
     char* end = nullptr;
     char* last = nullptr; // the block handed out last, while it may be given back
-    void* recycled[65] = {}; // per size class: returned blocks, linked through their first word
 };

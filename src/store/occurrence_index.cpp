@@ -33,30 +33,14 @@ bool stores(const Clause* c, Literal lit) {
     return false;
 }
 
-// Most literals of a large input are held by a handful of clauses, so the
-// occurrence lists of loading time start with a single entry; lists begun
-// while solving start larger, as the heap has a minimum block anyway.
-uint32_t firstCapacity(bool loading) {
-    return loading ? 1 : 4;
-}
-
 } // namespace
 
-// A list block grown to bytes. While loading it comes from the arena, and
-// moveLoaded fills it from the old block, which goes back to the arena. After
-// loading it comes from the heap: a block still in the arena is copied out,
-// any other is reallocated.
-template <typename Move>
-void* Solver::grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t bytes, size_t used,
-                         Move moveLoaded) {
+// A list block grown to bytes, from the heap: a block in a loading area is
+// copied out, any other is reallocated. Loading itself never grows a list, as
+// every block it fills was sized from the whole input.
+void* Solver::grownBlock(const ClauseArena& arena, void* old, size_t bytes, size_t used) {
     void* grown;
-    if (loading) {
-        grown = arena.getSized(bytes);
-        if (grown && old) {
-            moveLoaded(grown);
-            arena.recycle(old, oldBytes);
-        }
-    } else if (old && arena.owns(old)) {
+    if (old && arena.owns(old)) {
         grown = std::malloc(bytes);
         if (grown) std::memcpy(grown, old, used);
     } else {
@@ -70,12 +54,11 @@ void* Solver::grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t 
 void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
     if (filter == 0) filter = literalFilter(c, c->key());
     if (list.count == list.capacity) {
-        uint32_t capacity = list.capacity ? 2 * list.capacity : firstCapacity(loading);
+        // The heap has a minimum block anyway.
+        uint32_t capacity = list.capacity ? 2 * list.capacity : 4;
         constexpr size_t slot = sizeof(uint64_t);
-        size_t used = list.count * slot;
-        auto moveLoaded = [&](void* block) { std::memcpy(block, list.words, used); };
-        list.words = static_cast<uint64_t*>(grownBlock(listArena, list.words, list.capacity * slot,
-                                                       capacity * slot, used, moveLoaded));
+        list.words = static_cast<uint64_t*>(
+            grownBlock(listArena, list.words, capacity * slot, list.count * slot));
         list.capacity = capacity;
     }
     list.words[list.count++] = OccurrenceList::word(c, filter);
@@ -83,15 +66,12 @@ void Solver::pushEntry(OccurrenceList& list, Clause* c, uint16_t filter) {
 }
 
 // Watch lists carry their filters at every stage, so their blocks hold
-// whole entries; while loading they too come from the arena.
+// whole entries.
 void Solver::pushWatch(WatchList& list, Clause* c) {
     if (uint32_t full = list.capacity(); list.count == full) {
         uint32_t capacity = full ? 2 * full : 1;
-        size_t used = list.count * sizeof(WatchEntry);
-        auto moveLoaded = [&](void* block) { std::memcpy(block, list.entries, used); };
-        list.entries = static_cast<WatchEntry*>(grownBlock(watchArena, list.entries,
-                                                           full * sizeof(WatchEntry),
-                                                           capacity * sizeof(WatchEntry), used, moveLoaded));
+        list.entries = static_cast<WatchEntry*>(grownBlock(
+            watchArena, list.entries, capacity * sizeof(WatchEntry), list.count * sizeof(WatchEntry)));
     }
     list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key())};
     ++indexEntries;

@@ -362,9 +362,7 @@ struct Solver {
     void planWatch(Clause* c);
     void sizeIndexLists();
     void watchPlanned(Clause* c);
-    template <typename Move>
-    void* grownBlock(ClauseArena& arena, void* old, size_t oldBytes, size_t bytes, size_t used,
-                     Move moveLoaded);
+    void* grownBlock(const ClauseArena& arena, void* old, size_t bytes, size_t used);
     void indexClause(Clause* c);
     // The old key of a re-keyed clause: its literals, and so its filter, stay.
     void addStored(Clause* c, Literal lit) { pushEntry(occursList(lit), c); }
