@@ -324,13 +324,11 @@ bool Solver::readQdimacs(std::FILE* stream) {
         for (uint32_t i = 0; i < c->size; ++i) {
             Literal lit = c->literals[i];
             ++literalIndex[var(lit)].occurs[lit < 0].capacity;
-            ++occurrenceCount(lit);
-            occurrenceWeight(lit) += length;
+            addOccurrence(lit, length);
         }
         Literal key = c->key();
         ++literalIndex[var(key)].watches[key < 0].live;
-        ++occurrenceCount(key);
-        occurrenceWeight(key) += length;
+        addOccurrence(key, length);
         planWatch(c);
         held[heldCount++] = c;
         if (c->size > 0) return true;

@@ -132,11 +132,7 @@ bool Solver::insertHeldClause(Clause* clause) {
     Literal key = clause->key();
     uint32_t size = clause->size;
     auto drop = [&] {
-        for (uint32_t i = 0; i <= size; ++i) {
-            Literal lit = clause->literals[i];
-            --occurrenceCount(lit);
-            occurrenceWeight(lit) -= size + 1;
-        }
+        removeClauseOccurrences(clause, key);
         releaseClause(clause);
         return true;
     };

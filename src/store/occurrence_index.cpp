@@ -33,6 +33,20 @@ bool stores(const Clause* c, Literal lit) {
     return false;
 }
 
+// The literal of c, key included, with the smallest count; the key on a tie.
+template <typename Count> Literal fewestHeld(const Clause* c, Count count) {
+    Literal best = c->key();
+    uint32_t fewest = count(best);
+    for (uint32_t i = 0; i < c->size; ++i) {
+        uint32_t n = count(c->literals[i]);
+        if (n < fewest) {
+            fewest = n;
+            best = c->literals[i];
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 // A list block grown to bytes, from the heap: a block in a loading area is
@@ -84,16 +98,7 @@ void Solver::indexClause(Clause* c) {
 
 // The literal of c that the fewest stored clauses hold.
 void Solver::rewatch(Clause* c) {
-    auto count = [this](Literal lit) { return countOf(lit); };
-    Literal best = c->key();
-    uint32_t fewest = count(best);
-    for (uint32_t i = 0; i < c->size; ++i) {
-        uint32_t n = count(c->literals[i]);
-        if (n < fewest) {
-            fewest = n;
-            best = c->literals[i];
-        }
-    }
+    Literal best = fewestHeld(c, [this](Literal lit) { return countOf(lit); });
     c->watch = best;
     pushWatch(watchList(best), c);
     ++watchList(best).live;
@@ -241,15 +246,7 @@ void Solver::planWatch(Clause* c) {
         const LiteralIndex& x = literalIndex.data[var(lit)];
         return x.occurs[lit < 0].capacity + x.watches[lit < 0].live;
     };
-    Literal best = c->key();
-    uint32_t fewest = total(best);
-    for (uint32_t i = 0; i < c->size; ++i) {
-        uint32_t k = total(c->literals[i]);
-        if (k < fewest) {
-            fewest = k;
-            best = c->literals[i];
-        }
-    }
+    Literal best = fewestHeld(c, total);
     c->watch = best;
     ++watchList(best).count;
 }
