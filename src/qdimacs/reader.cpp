@@ -9,7 +9,6 @@
 // of the prefix and closes the unused gap at the end of input; shifting every
 // position by the same amount keeps the stored clauses sorted.
 
-#include "store/prefetch.hpp"
 #include "store/solver.hpp"
 
 #include <algorithm>
@@ -281,18 +280,18 @@ bool Solver::readQdimacs(std::FILE* stream) {
     }
 
     // Clauses are read in batches, placed by position and prepared one by
-    // one, and held; their literals are counted as they come, in the index
-    // records for the lists' sizes and in the occurrence counters, which are
-    // read only once loading is over: a clause that is not stored is taken
-    // off them again, and until then nothing needs them exact. Once all are
-    // held, every index list is sized and they are inserted in file order.
+    // one, and held; their literals are counted as they come in the
+    // occurrence counters, and each batch in the index records for the lists'
+    // sizes. Until loading is over nothing needs the counters exact: a clause
+    // that is not stored is taken off them again. Once all are held, every
+    // index list is sized and they are inserted in file order.
     // Loading decides the formula at an all-universal clause or at a unit
     // whose opposite unit came before it, and reading stops there as it
     // would if each clause were inserted when read; a format error is raised
     // only after the clauses before it are inserted, since one of them may
     // already decide the formula. The placing of a batch runs a few clauses
-    // ahead of the preparing, so that the index records it counts in are on
-    // their way.
+    // ahead of the preparing, and a formula decided within a batch keeps the
+    // free variables those clauses numbered.
     std::vector<Literal> batch;
     std::vector<uint32_t> ends; // per clause of the batch: one past its last literal
     auto start = [&](uint32_t c) { return c ? ends[c - 1] : 0u; };
@@ -313,21 +312,21 @@ bool Solver::readQdimacs(std::FILE* stream) {
             for (; j > 0 && pos < position(var(literals[j - 1])); --j)
                 literals[j] = literals[j - 1];
             literals[j] = lit;
-            if (v < literalIndex.capacity) prefetchLine(literalIndex.data + v);
         }
     };
     GrowArray<Clause*> held;
     uint32_t heldCount = 0;
     GrowArray<uint8_t> units; // per variable: 1 a positive, 2 a negative unit was held
+    Variable highest = 0;     // of the held clauses' variables
     auto hold = [&](Clause* c) {
         uint32_t length = c->size + 1;
         for (uint32_t i = 0; i < c->size; ++i) {
             Literal lit = c->literals[i];
-            ++literalIndex[var(lit)].occurs[lit < 0].capacity;
+            highest = std::max(highest, var(lit));
             addOccurrence(lit, length);
         }
         Literal key = c->key();
-        ++literalIndex[var(key)].watches[key < 0].live;
+        highest = std::max(highest, var(key));
         addOccurrence(key, length);
         planWatch(c);
         held[heldCount++] = c;
@@ -375,6 +374,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
             batch.push_back(lit);
         }
         uint32_t n = uint32_t(ends.size());
+        uint32_t firstHeld = heldCount;
         for (uint32_t c = 0; c < n && c < placeAhead; ++c)
             place(c);
         for (uint32_t c = 0; c < n && !decided; ++c) {
@@ -387,10 +387,12 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 decided = true;
             ++read;
         }
+        countHeld(held.data + firstHeld, heldCount - firstHeld);
     }
     batch = {};
     ends = {};
 
+    if (highest) literalIndex[highest];
     sizeIndexLists();
     bool inserted = insertHeld(held.data, heldCount);
     held.resize(0);

@@ -18,6 +18,7 @@
 // per kind, sized from the whole input before any clause goes in; a list
 // that outgrows its block after loading moves to the heap.
 
+#include "store/prefetch.hpp"
 #include "store/solver.hpp"
 
 #include <algorithm>
@@ -233,30 +234,48 @@ void Solver::collectGarbage() {
     staleEntries = 0;
 }
 
-// Loading holds every input clause before inserting any, each literal's
-// stored count in its occurrence list's capacity and its count as a key in
-// its watch list's live field. Each clause is watched under its literal held
-// by the fewest clauses read before it, as insertion would choose, and every
+// Loading holds every input clause before inserting any, counting each
+// literal's clauses in the occurrence counters and its clauses as a key in its
+// watch list's live field; the difference is its stored count, so a held
+// clause touches the index records of its key and its watch only. Each clause
+// is watched under its literal held by the fewest clauses read up to it, as
+// insertion would choose, and every
 // list then gets a block of its final size, all of them cut from one area:
 // nothing is moved while the clauses go in, and the blocks' addresses are
 // known ahead of the insertion. A list keeps the block after loading; its
 // first growth copies it out.
 void Solver::planWatch(Clause* c) {
-    auto total = [this](Literal lit) {
-        const LiteralIndex& x = literalIndex.data[var(lit)];
-        return x.occurs[lit < 0].capacity + x.watches[lit < 0].live;
+    c->watch = fewestHeld(c, [this](Literal lit) { return countOf(lit); });
+}
+
+// The records counted in are scattered, so a batch of held clauses is
+// counted with the records of the clauses a little ahead requested.
+void Solver::countHeld(Clause* const* held, uint32_t n) {
+    constexpr uint32_t ahead = 16;
+    auto request = [this](const Clause* c) {
+        for (Variable v : {var(c->key()), var(c->watch)})
+            if (v < literalIndex.capacity) prefetchLine(literalIndex.data + v);
     };
-    Literal best = fewestHeld(c, total);
-    c->watch = best;
-    ++watchList(best).count;
+    for (uint32_t j = 0; j < n && j < ahead; ++j)
+        request(held[j]);
+    for (uint32_t j = 0; j < n; ++j) {
+        if (j + ahead < n) request(held[j + ahead]);
+        Literal key = held[j]->key();
+        ++watchList(key).live;
+        ++watchList(held[j]->watch).count;
+    }
 }
 
 void Solver::sizeIndexLists() {
     size_t words = 0;
     size_t entries = 0;
     for (uint32_t v = 1; v < literalIndex.capacity; ++v) {
+        VarState counted = varState.get(v);
         for (int side = 0; side < 2; ++side) {
-            words += literalIndex.data[v].occurs[side].capacity;
+            OccurrenceList& o = literalIndex.data[v].occurs[side];
+            if (uint32_t stored = counted.count[side] - literalIndex.data[v].watches[side].live)
+                o.capacity = stored;
+            words += o.capacity;
             if (uint32_t k = literalIndex.data[v].watches[side].count) entries += std::bit_ceil(k);
         }
     }

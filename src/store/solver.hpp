@@ -360,6 +360,7 @@ struct Solver {
     void pushEntry(OccurrenceList& list, Clause* c, uint16_t filter = 0);
     void pushWatch(WatchList& list, Clause* c);
     void planWatch(Clause* c);
+    void countHeld(Clause* const* held, uint32_t n);
     void sizeIndexLists();
     void watchPlanned(Clause* c);
     void* grownBlock(const ClauseArena& arena, void* old, size_t bytes, size_t used);
