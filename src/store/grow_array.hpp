@@ -38,7 +38,12 @@ template <typename T> struct GrowArray {
     T& operator[](uint32_t i) { return at(i); }
 
     // Reads without growing; an index past the end reads as a zero element.
-    T get(uint32_t i) const { return i < capacity ? data[i] : T{}; }
+    // A reference, so that reading one field of a large element loads only
+    // that field.
+    const T& get(uint32_t i) const {
+        static constexpr T zero{};
+        return i < capacity ? data[i] : zero;
+    }
 
     void resize(uint32_t n) {
         if (n == 0) {
