@@ -239,11 +239,10 @@ void Solver::collectGarbage() {
 // watch list's live field; the difference is its stored count, so a held
 // clause touches the index records of its key and its watch only. Each clause
 // is watched under its literal held by the fewest clauses read up to it, as
-// insertion would choose, and every
-// list then gets a block of its final size, all of them cut from one area:
-// nothing is moved while the clauses go in, and the blocks' addresses are
-// known ahead of the insertion. A list keeps the block after loading; its
-// first growth copies it out.
+// insertion would choose, and every list then gets a block of its final size,
+// all of them cut from one area: nothing is moved while the clauses go in, and
+// the blocks' addresses are known ahead of the insertion. A list keeps the
+// block after loading; its first growth copies it out.
 void Solver::planWatch(Clause* c) {
     c->watch = fewestHeld(c, [this](Literal lit) { return countOf(lit); });
 }
