@@ -70,20 +70,33 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     // literal instead of a merge over c. Only a candidate whose literals all
     // lie in the allowed part of c gets the exact test.
     uint32_t n = c->size;
-    auto mark = [this](Literal lit) -> uint32_t& { return subsumeMark[lit < 0][var(lit)]; };
+    // The table is grown once for all of c's literals and then used through
+    // a plain pointer: a store through the table's own reference would make
+    // every later access reload its bounds. A literal beyond them is not c's.
+    uint32_t top = markIndex(key);
+    for (uint32_t i = 0; i < n; ++i)
+        top = std::max(top, markIndex(c->literals[i]));
+    subsumeMark[top | 1];
+    uint32_t* marks = subsumeMark.data;
+    uint32_t bound = subsumeMark.capacity;
+    auto mark = [marks](Literal lit) -> uint32_t& { return marks[markIndex(lit)]; };
+    auto markOf = [marks, bound](Literal lit) {
+        uint32_t x = markIndex(lit);
+        return x < bound ? marks[x] : 0;
+    };
     for (uint32_t i = n; i-- > 0;)
         mark(c->literals[i]) = i + 1;
     mark(key) = n + 1;
     auto plausible = [&](const Clause* d) {
         uint32_t limit = n;
         if (d->key() != key) {
-            limit = mark(d->key());
+            limit = markOf(d->key());
             if (limit == 0 || limit > n) return false;
             --limit;
         }
         if (d->size > limit) return false;
         for (uint32_t i = 0; i < d->size; ++i) {
-            uint32_t m = mark(d->literals[i]);
+            uint32_t m = markOf(d->literals[i]);
             if (m == 0 || m > limit) return false;
         }
         return true;
@@ -92,7 +105,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         if (!plausible(d)) return false;
         if (d->key() == key) return subsumesFirst(d, c, c->size);
         // plausible found d's key among c's literals, marked with 1 + its index.
-        return isExistential(var(d->key())) && subsumesFirst(d, c, mark(d->key()) - 1);
+        return isExistential(var(d->key())) && subsumesFirst(d, c, markOf(d->key()) - 1);
     };
     auto remember = [&](Clause* d) {
         for (Clause* r : recentSubsumers)

@@ -205,7 +205,7 @@ struct Solver {
     uint64_t indexEntries = 0;               // entries held by all index lists
     uint64_t staleEntries = 0;               // of those, about how many are stale
     uint32_t linkStamp = 0;                  // stamp of the last linked clause
-    GrowArray<uint32_t> subsumeMark[2];      // [0] +v, [1] -v: 1 + index in the clause looked up
+    GrowArray<uint32_t> subsumeMark;         // per markIndex: 1 + index in the clause looked up
     Clause* recentSubsumers[32] = {};        // last subsumers found; cleared by collectGarbage
     uint64_t recentFilters[32] = {};         // their watch filters when found
     uint32_t recentNext = 0;                 // slot of recentSubsumers replaced next
@@ -322,6 +322,7 @@ struct Solver {
     Literal certificateLiteral(Literal lit);
 
     // Clause index, store/clause_index.cpp.
+    static uint32_t markIndex(Literal lit) { return 2 * var(lit) + (lit < 0); }
     void linkClause(Clause* clause, Literal key);
     void unlinkClause(Clause* clause);
     bool storedSubsumer(const Clause* c, Literal key);
