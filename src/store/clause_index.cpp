@@ -20,9 +20,8 @@
 
 namespace {
 
-// The clauses of an index list are scattered over the heap; fetching a few
-// ahead of a scan keeps several misses in flight.
-constexpr uint32_t prefetchAhead = 16;
+// Backward subsumption filters this many occurrence entries at a time.
+constexpr uint32_t stretch = 64;
 
 bool sameLiterals(const Clause* a, const Clause* b) {
     for (uint32_t i = 0; i < a->size; ++i)
@@ -192,21 +191,33 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
     // Deleting leaves the occurrence lists as they are; a stale entry, or a
     // second entry of a deleted clause, fails the key test.
     // An entry whose filter lacks a bit of c's holds a clause without one of
-    // c's literals, so only the few that fit are read. A clause's key sits
-    // behind its literals, often a line after its header, so it is read only
-    // for a clause long enough to be subsumed.
+    // c's literals, so only the few that fit are read. Whether one fits is
+    // too even a chance to branch on: a stretch of the list is filtered
+    // without branches first, and the clauses that fit are asked for before
+    // any of them is read. A clause's key sits behind its literals, often a
+    // line after its header, so it is read only for a clause long enough to
+    // be subsumed.
     uint16_t filter = literalFilter(c, key);
-    OccurrenceList& list = occursList(rarest);
-    for (uint32_t j = 0; j < list.count; ++j) {
-        if (j + prefetchAhead < list.count && !(filter & ~list.filter(j + prefetchAhead)))
-            __builtin_prefetch(list.clause(j + prefetchAhead));
-        if (filter & ~list.filter(j)) continue;
-        Clause* d = list.clause(j);
-        if (d == c || d->size < n || d->key() != key) continue;
-        bool subsumed = d->size == n ? sameLiterals(d, c) : literalsWithin(c, d, d->size);
-        if (subsumed) {
-            deleteClause(d);
-            ++count;
+    const OccurrenceList& list = occursList(rarest);
+    const uint64_t* words = list.words;
+    uint32_t fit[stretch];
+    for (uint32_t from = 0; from < list.count; from += stretch) {
+        uint32_t to = std::min(list.count, from + stretch);
+        uint32_t k = 0;
+        for (uint32_t j = from; j < to; ++j) {
+            fit[k] = j;
+            k += (filter & ~uint16_t(words[j])) == 0;
+        }
+        for (uint32_t i = 0; i < k; ++i)
+            __builtin_prefetch(list.clause(fit[i]));
+        for (uint32_t i = 0; i < k; ++i) {
+            Clause* d = list.clause(fit[i]);
+            if (d == c || d->size < n || d->key() != key) continue;
+            bool subsumed = d->size == n ? sameLiterals(d, c) : literalsWithin(c, d, d->size);
+            if (subsumed) {
+                deleteClause(d);
+                ++count;
+            }
         }
     }
     return count;
