@@ -123,14 +123,22 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     // lacks, so only the few that fit are read at all.
     uint64_t filter = watchFilter(c, key);
     // A clause that subsumed one resolvent tends to subsume its siblings, so
-    // the last few subsumers are tried first, and a hit also moves to the
+    // the last few subsumers are tried first, newest first, and one that
+    // covers c again counts as the newest. A hit of a scan also moves to the
     // front of its watch list, where the next pass looks before any full scan.
     // Any stored clause that covers c would be met by the scans, so trying
     // some of them early changes nothing but the time. A remembered filter
     // may have outlived a literal of its clause; that only skips the shortcut.
-    for (uint32_t k = 0; k < std::size(recentSubsumers); ++k) {
+    constexpr uint32_t slots = sizeof recentSubsumers / sizeof recentSubsumers[0];
+    for (uint32_t i = slots; i > 0; --i) {
+        uint32_t k = (recentNext + i - 1) % slots;
         Clause* d = recentSubsumers[k];
-        if (d && !(recentFilters[k] & ~filter) && d->key() != 0 && covers(d)) return finish(true);
+        if (d && !(recentFilters[k] & ~filter) && d->key() != 0 && covers(d)) {
+            uint32_t last = (recentNext + slots - 1) % slots;
+            std::swap(recentSubsumers[k], recentSubsumers[last]);
+            std::swap(recentFilters[k], recentFilters[last]);
+            return finish(true);
+        }
     }
     constexpr uint32_t fronts = 2;
     // Four filters are tested per branch: nearly every entry fails, and the
