@@ -335,8 +335,10 @@ struct Solver {
     // Occurrence index, store/occurrence_index.cpp.
     OccurrenceList& occursList(Literal lit) { return literalIndex[var(lit)].occurs[lit < 0]; }
     WatchList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
+    // Reads the one count rather than a copy of the whole index record.
     uint32_t occursCount(Literal lit) const {
-        return literalIndex.get(var(lit)).occurs[lit < 0].count;
+        Variable v = var(lit);
+        return v < literalIndex.capacity ? literalIndex.data[v].occurs[lit < 0].count : 0;
     }
     // One of 16 bits per literal; a clause's filter covers its key too.
     static uint16_t literalBit(Literal lit) {
