@@ -107,7 +107,7 @@ bool Solver::eliminateExistential(Variable v) {
         }
         --r->size;
         ++count;
-        if (!insertClause(r, r->literals[r->size])) return false;
+        if (!insertClause(r, r->literals[r->size], false)) return false;
     }
     totalConflicts += count;
     if (showProgress)

@@ -7,9 +7,12 @@
 #include "store/prefetch.hpp"
 #include "store/solver.hpp"
 
-bool Solver::insertClause(Clause* clause, Literal key) {
+// A resolvent of parents that do not clash holds no complementary pair;
+// elimination says so and skips the test.
+bool Solver::insertClause(Clause* clause, Literal key, bool tautologyPossible) {
     maybeCollectGarbage();
-    if (isTautology(clause)) {
+    assert(tautologyPossible || !isTautology(clause));
+    if (tautologyPossible && isTautology(clause)) {
         releaseClause(clause);
         return true;
     }

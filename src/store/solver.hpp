@@ -430,7 +430,7 @@ struct Solver {
     bool substituteEquivalence(EquivalenceRecord record);
 
     // Clause insertion and resolution, solve/insert.cpp.
-    bool insertClause(Clause* clause, Literal key);
+    bool insertClause(Clause* clause, Literal key, bool tautologyPossible = true);
     bool insertHeld(Clause* const* held, uint32_t n);
     bool insertHeldClause(Clause* clause);
     Clause* resolve(const Clause* p, const Clause* n);
