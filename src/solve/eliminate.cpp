@@ -39,6 +39,7 @@ void Solver::rekeyClauses(Variable v) {
 // Most pairs of parents clash on a second variable. The positive parent's
 // literals are marked once for all its partners, so a clash is found by one
 // lookup per literal of the negative parent instead of a merge up to it.
+// Parents clash mostly on inner variables, so the lookups start there.
 void Solver::markForClashes(const Clause* p) {
     if (++clashEpoch >= (uint32_t{1} << 30)) {
         clashEpoch = 1;
@@ -53,7 +54,7 @@ void Solver::markForClashes(const Clause* p) {
 
 bool Solver::clashesWithMarked(const Clause* n) {
     uint32_t stamp = 2 * clashEpoch;
-    for (uint32_t j = 0; j < n->size; ++j) {
+    for (uint32_t j = n->size; j-- > 0;) {
         Literal lit = n->literals[j];
         if (clashMark.get(var(lit)) == stamp + (lit < 0)) return true;
     }
@@ -106,7 +107,7 @@ bool Solver::eliminateExistential(Variable v) {
         }
         --r->size;
         ++count;
-        if (!insertClause(r, r->literals[r->size])) return false;
+        if (!insertClause(r, r->literals[r->size], false)) return false;
     }
     totalConflicts += count;
     if (showProgress)

@@ -7,9 +7,12 @@
 #include "store/prefetch.hpp"
 #include "store/solver.hpp"
 
-bool Solver::insertClause(Clause* clause, Literal key) {
+// A resolvent of parents that do not clash holds no complementary pair;
+// elimination says so and skips the test.
+bool Solver::insertClause(Clause* clause, Literal key, bool tautologyPossible) {
     maybeCollectGarbage();
-    if (isTautology(clause)) {
+    assert(tautologyPossible || !isTautology(clause));
+    if (tautologyPossible && isTautology(clause)) {
         releaseClause(clause);
         return true;
     }
@@ -40,32 +43,47 @@ Clause* Solver::resolve(const Clause* p, const Clause* n) {
         reduceUniversals(r);
         return r;
     }
-    literalBuffer.resize(p->size + n->size);
+    // The sizes and the prefix table are read into locals: a store to out
+    // could alias them, which would make every step reload them.
+    uint32_t ps = p->size;
+    uint32_t ns = n->size;
+    literalBuffer.resize(ps + ns);
     Literal* out = literalBuffer.data;
+    const VarState* states = varState.data;
+    uint32_t stateCount = varState.capacity;
+    // Each literal's position is looked up once, when the merge reaches it.
+    auto at = [states, stateCount](const Clause* c, uint32_t i) {
+        Variable x = var(c->literals[i]);
+        return x < stateCount ? states[x].flags >> 1 : 0;
+    };
     uint32_t k = 0;
     uint32_t i = 0;
     uint32_t j = 0;
-    while (i < p->size && j < n->size) {
-        Literal a = p->literals[i];
-        Literal b = n->literals[j];
-        uint32_t pa = position(var(a));
-        uint32_t pb = position(var(b));
+    uint32_t pa = at(p, 0);
+    uint32_t pb = at(n, 0);
+    for (;;) {
         if (pa == pb) {
-            if (a != b) return nullptr;
+            Literal a = p->literals[i];
+            if (a != n->literals[j]) return nullptr;
             out[k++] = a;
             ++i;
             ++j;
+            if (i == ps || j == ns) break;
+            pa = at(p, i);
+            pb = at(n, j);
         } else if (pa < pb) {
-            out[k++] = a;
-            ++i;
+            out[k++] = p->literals[i];
+            if (++i == ps) break;
+            pa = at(p, i);
         } else {
-            out[k++] = b;
-            ++j;
+            out[k++] = n->literals[j];
+            if (++j == ns) break;
+            pb = at(n, j);
         }
     }
-    while (i < p->size)
+    while (i < ps)
         out[k++] = p->literals[i++];
-    while (j < n->size)
+    while (j < ns)
         out[k++] = n->literals[j++];
     while (k > 0 && !isExistential(var(out[k - 1])))
         --k;

@@ -20,9 +20,8 @@
 
 namespace {
 
-// The clauses of an index list are scattered over the heap; fetching a few
-// ahead of a scan keeps several misses in flight.
-constexpr uint32_t prefetchAhead = 16;
+// Backward subsumption filters this many occurrence entries at a time.
+constexpr uint32_t stretch = 64;
 
 bool sameLiterals(const Clause* a, const Clause* b) {
     for (uint32_t i = 0; i < a->size; ++i)
@@ -70,20 +69,33 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     // literal instead of a merge over c. Only a candidate whose literals all
     // lie in the allowed part of c gets the exact test.
     uint32_t n = c->size;
-    auto mark = [this](Literal lit) -> uint32_t& { return subsumeMark[lit < 0][var(lit)]; };
+    // The table is grown once for all of c's literals and then used through
+    // a plain pointer: a store through the table's own reference would make
+    // every later access reload its bounds. A literal beyond them is not c's.
+    uint32_t top = markIndex(key);
+    for (uint32_t i = 0; i < n; ++i)
+        top = std::max(top, markIndex(c->literals[i]));
+    subsumeMark[top | 1];
+    uint32_t* marks = subsumeMark.data;
+    uint32_t bound = subsumeMark.capacity;
+    auto mark = [marks](Literal lit) -> uint32_t& { return marks[markIndex(lit)]; };
+    auto markOf = [marks, bound](Literal lit) {
+        uint32_t x = markIndex(lit);
+        return x < bound ? marks[x] : 0;
+    };
     for (uint32_t i = n; i-- > 0;)
         mark(c->literals[i]) = i + 1;
     mark(key) = n + 1;
     auto plausible = [&](const Clause* d) {
         uint32_t limit = n;
         if (d->key() != key) {
-            limit = mark(d->key());
+            limit = markOf(d->key());
             if (limit == 0 || limit > n) return false;
             --limit;
         }
         if (d->size > limit) return false;
         for (uint32_t i = 0; i < d->size; ++i) {
-            uint32_t m = mark(d->literals[i]);
+            uint32_t m = markOf(d->literals[i]);
             if (m == 0 || m > limit) return false;
         }
         return true;
@@ -92,7 +104,7 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
         if (!plausible(d)) return false;
         if (d->key() == key) return subsumesFirst(d, c, c->size);
         // plausible found d's key among c's literals, marked with 1 + its index.
-        return isExistential(var(d->key())) && subsumesFirst(d, c, mark(d->key()) - 1);
+        return isExistential(var(d->key())) && subsumesFirst(d, c, markOf(d->key()) - 1);
     };
     auto remember = [&](Clause* d) {
         for (Clause* r : recentSubsumers)
@@ -111,14 +123,22 @@ bool Solver::storedSubsumer(const Clause* c, Literal key) {
     // lacks, so only the few that fit are read at all.
     uint64_t filter = watchFilter(c, key);
     // A clause that subsumed one resolvent tends to subsume its siblings, so
-    // the last few subsumers are tried first, and a hit also moves to the
+    // the last few subsumers are tried first, newest first, and one that
+    // covers c again counts as the newest. A hit of a scan also moves to the
     // front of its watch list, where the next pass looks before any full scan.
     // Any stored clause that covers c would be met by the scans, so trying
     // some of them early changes nothing but the time. A remembered filter
     // may have outlived a literal of its clause; that only skips the shortcut.
-    for (uint32_t k = 0; k < std::size(recentSubsumers); ++k) {
+    constexpr uint32_t slots = sizeof recentSubsumers / sizeof recentSubsumers[0];
+    for (uint32_t i = slots; i > 0; --i) {
+        uint32_t k = (recentNext + i - 1) % slots;
         Clause* d = recentSubsumers[k];
-        if (d && !(recentFilters[k] & ~filter) && d->key() != 0 && covers(d)) return finish(true);
+        if (d && !(recentFilters[k] & ~filter) && d->key() != 0 && covers(d)) {
+            uint32_t last = (recentNext + slots - 1) % slots;
+            std::swap(recentSubsumers[k], recentSubsumers[last]);
+            std::swap(recentFilters[k], recentFilters[last]);
+            return finish(true);
+        }
     }
     constexpr uint32_t fronts = 2;
     // Four filters are tested per branch: nearly every entry fails, and the
@@ -179,21 +199,33 @@ uint32_t Solver::removeSubsumed(Literal key, const Clause* c) {
     // Deleting leaves the occurrence lists as they are; a stale entry, or a
     // second entry of a deleted clause, fails the key test.
     // An entry whose filter lacks a bit of c's holds a clause without one of
-    // c's literals, so only the few that fit are read. A clause's key sits
-    // behind its literals, often a line after its header, so it is read only
-    // for a clause long enough to be subsumed.
+    // c's literals, so only the few that fit are read. Whether one fits is
+    // too even a chance to branch on: a stretch of the list is filtered
+    // without branches first, and the clauses that fit are asked for before
+    // any of them is read. A clause's key sits behind its literals, often a
+    // line after its header, so it is read only for a clause long enough to
+    // be subsumed.
     uint16_t filter = literalFilter(c, key);
-    OccurrenceList& list = occursList(rarest);
-    for (uint32_t j = 0; j < list.count; ++j) {
-        if (j + prefetchAhead < list.count && !(filter & ~list.filter(j + prefetchAhead)))
-            __builtin_prefetch(list.clause(j + prefetchAhead));
-        if (filter & ~list.filter(j)) continue;
-        Clause* d = list.clause(j);
-        if (d == c || d->size < n || d->key() != key) continue;
-        bool subsumed = d->size == n ? sameLiterals(d, c) : literalsWithin(c, d, d->size);
-        if (subsumed) {
-            deleteClause(d);
-            ++count;
+    const OccurrenceList& list = occursList(rarest);
+    const uint64_t* words = list.words;
+    uint32_t fit[stretch];
+    for (uint32_t from = 0; from < list.count; from += stretch) {
+        uint32_t to = std::min(list.count, from + stretch);
+        uint32_t k = 0;
+        for (uint32_t j = from; j < to; ++j) {
+            fit[k] = j;
+            k += (filter & ~uint16_t(words[j])) == 0;
+        }
+        for (uint32_t i = 0; i < k; ++i)
+            __builtin_prefetch(list.clause(fit[i]));
+        for (uint32_t i = 0; i < k; ++i) {
+            Clause* d = list.clause(fit[i]);
+            if (d == c || d->size < n || d->key() != key) continue;
+            bool subsumed = d->size == n ? sameLiterals(d, c) : literalsWithin(c, d, d->size);
+            if (subsumed) {
+                deleteClause(d);
+                ++count;
+            }
         }
     }
     return count;

@@ -1,4 +1,5 @@
-// The clause pool keeps at most 64 blocks per usable size below 32 bytes.
+// The clause pool keeps at most 64 blocks per usable size below 32 bytes,
+// and one spare block above.
 // Which blocks qualify depends on the allocator (and on sanitizers), so the
 // class of a block is always asked of the allocator, never assumed.
 
@@ -8,6 +9,12 @@
 #include <malloc.h>
 
 void* ClausePool::get(size_t bytes) {
+    if (spare && bytes <= spareSize) {
+        void* block = spare;
+        spare = nullptr;
+        spareSize = 0;
+        return block;
+    }
     for (size_t c = bytes; c < poolClasses; ++c) {
         PoolNode* node = heads[c];
         if (!node) continue;
@@ -29,6 +36,10 @@ void ClausePool::put(void*& block) {
         *node = PoolNode{block, uint32_t(c), heads[c]};
         heads[c] = node;
         ++counts[c];
+    } else if (c >= poolClasses && c > spareSize) {
+        std::free(spare);
+        spare = block;
+        spareSize = c;
     } else {
         std::free(block);
     }
@@ -37,6 +48,13 @@ void ClausePool::put(void*& block) {
 
 bool ClausePool::release(size_t bytes) {
     size_t freed = 0;
+    if (spare) {
+        std::free(spare);
+        spare = nullptr;
+        freed += spareSize + 8;
+        spareSize = 0;
+        if (freed >= bytes) return true;
+    }
     for (uint32_t c = poolClasses; c-- > 0;) {
         while (PoolNode* node = heads[c]) {
             heads[c] = node->next;
@@ -59,4 +77,7 @@ void ClausePool::freeAll() {
         }
         counts[c] = 0;
     }
+    std::free(spare);
+    spare = nullptr;
+    spareSize = 0;
 }

@@ -205,7 +205,7 @@ struct Solver {
     uint64_t indexEntries = 0;               // entries held by all index lists
     uint64_t staleEntries = 0;               // of those, about how many are stale
     uint32_t linkStamp = 0;                  // stamp of the last linked clause
-    GrowArray<uint32_t> subsumeMark[2];      // [0] +v, [1] -v: 1 + index in the clause looked up
+    GrowArray<uint32_t> subsumeMark;         // per markIndex: 1 + index in the clause looked up
     Clause* recentSubsumers[32] = {};        // last subsumers found; cleared by collectGarbage
     uint64_t recentFilters[32] = {};         // their watch filters when found
     uint32_t recentNext = 0;                 // slot of recentSubsumers replaced next
@@ -322,6 +322,7 @@ struct Solver {
     Literal certificateLiteral(Literal lit);
 
     // Clause index, store/clause_index.cpp.
+    static uint32_t markIndex(Literal lit) { return 2 * var(lit) + (lit < 0); }
     void linkClause(Clause* clause, Literal key);
     void unlinkClause(Clause* clause);
     bool storedSubsumer(const Clause* c, Literal key);
@@ -334,8 +335,10 @@ struct Solver {
     // Occurrence index, store/occurrence_index.cpp.
     OccurrenceList& occursList(Literal lit) { return literalIndex[var(lit)].occurs[lit < 0]; }
     WatchList& watchList(Literal lit) { return literalIndex[var(lit)].watches[lit < 0]; }
+    // Reads the one count rather than a copy of the whole index record.
     uint32_t occursCount(Literal lit) const {
-        return literalIndex.get(var(lit)).occurs[lit < 0].count;
+        Variable v = var(lit);
+        return v < literalIndex.capacity ? literalIndex.data[v].occurs[lit < 0].count : 0;
     }
     // One of 16 bits per literal; a clause's filter covers its key too.
     static uint16_t literalBit(Literal lit) {
@@ -428,7 +431,7 @@ struct Solver {
     bool substituteEquivalence(EquivalenceRecord record);
 
     // Clause insertion and resolution, solve/insert.cpp.
-    bool insertClause(Clause* clause, Literal key);
+    bool insertClause(Clause* clause, Literal key, bool tautologyPossible = true);
     bool insertHeld(Clause* const* held, uint32_t n);
     bool insertHeldClause(Clause* clause);
     Clause* resolve(const Clause* p, const Clause* n);
