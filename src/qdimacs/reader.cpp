@@ -392,6 +392,8 @@ bool Solver::readQdimacs(std::FILE* stream) {
     batch = {};
     ends = {};
 
+    // Counting in the index records grew the table up to the highest variable
+    // held; it still does, since collection reads the table's capacity.
     if (highest) literalIndex[highest];
     sizeIndexLists();
     bool inserted = insertHeld(held.data, heldCount);
