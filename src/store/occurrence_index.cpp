@@ -34,12 +34,12 @@ bool stores(const Clause* c, Literal lit) {
     return false;
 }
 
-// The literal of c, key included, with the smallest count; the key on a tie.
-template <typename Count> Literal fewestHeld(const Clause* c, Count count) {
+// The literal of c, key included, held by the fewest clauses; the key on a tie.
+Literal fewestHeld(const Solver& s, const Clause* c) {
     Literal best = c->key();
-    uint32_t fewest = count(best);
+    uint32_t fewest = s.countOf(best);
     for (uint32_t i = 0; i < c->size; ++i) {
-        uint32_t n = count(c->literals[i]);
+        uint32_t n = s.countOf(c->literals[i]);
         if (n < fewest) {
             fewest = n;
             best = c->literals[i];
@@ -99,7 +99,7 @@ void Solver::indexClause(Clause* c) {
 
 // The literal of c that the fewest stored clauses hold.
 void Solver::rewatch(Clause* c) {
-    Literal best = fewestHeld(c, [this](Literal lit) { return countOf(lit); });
+    Literal best = fewestHeld(*this, c);
     c->watch = best;
     pushWatch(watchList(best), c);
     ++watchList(best).live;
@@ -244,7 +244,7 @@ void Solver::collectGarbage() {
 // the blocks' addresses are known ahead of the insertion. A list keeps the
 // block after loading; its first growth copies it out.
 void Solver::planWatch(Clause* c) {
-    c->watch = fewestHeld(c, [this](Literal lit) { return countOf(lit); });
+    c->watch = fewestHeld(*this, c);
 }
 
 // The records counted in are scattered, so a batch of held clauses is
