@@ -166,8 +166,10 @@ struct CertificateFile {
     uint32_t lastIndex = 0; // last certificate index handed out
     uint32_t indexBase = 0; // indexes up to this one name input variables
     std::ofstream stream;
+    std::string lines; // finished lines not yet handed to stream
     const Renumbering* numbering = nullptr; // the solver's, for the numbers written
 
+    ~CertificateFile() { close(); }
     void open(const std::string& path);
     void close();
     uint32_t nextIndex();
@@ -177,6 +179,10 @@ struct CertificateFile {
     void writeStep(uint32_t i, uint32_t a, uint32_t b);
     void writeValid(const std::vector<std::pair<uint32_t, Literal>>& pairs);
     void writeInvalid(uint32_t n);
+    void putNumber(uint32_t n);
+    void putLiteral(Literal x); // as shown
+    void endLine();
+    void writeLines();
 
     // With --qdo the gates also stay in memory, to be evaluated at the end.
     bool keepGates = false;
