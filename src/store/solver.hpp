@@ -166,7 +166,7 @@ struct CertificateFile {
     uint32_t lastIndex = 0; // last certificate index handed out
     uint32_t indexBase = 0; // indexes up to this one name input variables
     std::ofstream stream;
-    std::string lines; // finished lines not yet handed to stream
+    std::string lines; // lines not yet handed to stream, the last one perhaps unfinished
     const Renumbering* numbering = nullptr; // the solver's, for the numbers written
 
     ~CertificateFile() { close(); }
