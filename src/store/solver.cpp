@@ -136,15 +136,11 @@ void Solver::freeClause(Clause* clause) {
 // pure-literal pass, which then checks only the queued variables. Before the
 // first pass, which checks every position, there is nothing to note, and
 // loading skips reading the other sign's count.
-void Solver::addOccurrence(Literal lit, uint32_t length) {
-    Variable v = var(lit);
-    if ((pureScanned || skipValid) && occurrences(v) == 0) {
+void Solver::noteOccurring(Variable v) {
+    if (occurrences(v) == 0) {
         skipValid = false;
         queuePureCheck(v);
     }
-    VarState& o = varState[v];
-    ++o.count[lit < 0];
-    o.weight[lit < 0] += length;
 }
 
 void Solver::removeOccurrence(Literal lit, uint32_t length) {

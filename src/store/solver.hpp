@@ -312,7 +312,15 @@ struct Solver {
     Clause* newClause(uint32_t n, const Literal* stored, Literal key);
     void releaseClause(Clause*& clause);
     void freeClause(Clause* clause);
-    void addOccurrence(Literal lit, uint32_t length);
+    // Inline: loading counts every literal it reads here.
+    void addOccurrence(Literal lit, uint32_t length) {
+        Variable v = var(lit);
+        if (pureScanned || skipValid) noteOccurring(v);
+        VarState& o = varState[v];
+        ++o.count[lit < 0];
+        o.weight[lit < 0] += length;
+    }
+    void noteOccurring(Variable v);
     void removeOccurrence(Literal lit, uint32_t length);
     void queuePureCheck(Variable v);
     void removeClauseOccurrences(const Clause* clause, Literal key);
