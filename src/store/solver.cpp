@@ -36,7 +36,7 @@ Solver::~Solver() {
         for (OccurrenceList& list : literalIndex.data[v].occurs)
             if (list.words && !listArena.owns(list.words)) std::free(list.words);
         for (WatchList& list : literalIndex.data[v].watches)
-            if (list.entries && !watchArena.owns(list.entries)) std::free(list.entries);
+            if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
     }
     for (uint32_t v = 0; v < implications.capacity; ++v) {
         std::free(implications.data[v].pos.entries);

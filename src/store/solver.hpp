@@ -237,8 +237,7 @@ struct Solver {
     const Clause* clashMarked = nullptr;         // the positive parent marked in clashMark
     ClausePool clausePool{false};
     ClauseArena inputArena; // clauses created while loading
-    ClauseArena listArena;  // index list blocks allocated while loading
-    ClauseArena watchArena; // the same for watch lists, whose blocks have other sizes
+    ClauseArena listArena;  // index list blocks allocated while loading, of both kinds
     bool consistent = true; // false once the formula is known to be false
     uint32_t forwardSubsumed = 0;
     uint32_t backwardSubsumed = 0;
