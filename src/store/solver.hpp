@@ -186,6 +186,20 @@ struct CertificateFile {
     uint32_t gateOffset(uint32_t k) const { return k > indexBase ? gateAt.get(k - indexBase) : 0; }
 };
 
+// Input clauses held until all are read, in file order: runs of clauses cut
+// one after the other from the loading arena, so that loading does not fill a
+// table with a pointer per clause. A held clause is not changed before it is
+// inserted, so its size still leads to the next one.
+struct HeldRun {
+    Clause* first;
+    uint32_t count;
+
+    static Clause* after(Clause* c) {
+        char* next = reinterpret_cast<char*>(c) + ClauseArena::blockBytes(clauseBytes(c->size + 1));
+        return reinterpret_cast<Clause*>(next);
+    }
+};
+
 struct HybridInput; // hybrid/handover.cpp
 
 struct Solver {
@@ -439,7 +453,7 @@ struct Solver {
 
     // Clause insertion and resolution, solve/insert.cpp.
     bool insertClause(Clause* clause, Literal key, bool tautologyPossible = true);
-    bool insertHeld(Clause* const* held, uint32_t n);
+    bool insertHeld(const std::vector<HeldRun>& runs);
     bool insertHeldClause(Clause* clause);
     Clause* resolve(const Clause* p, const Clause* n);
     void reduceUniversals(Clause* clause);
