@@ -314,10 +314,11 @@ bool Solver::readQdimacs(std::FILE* stream) {
             literals[j] = lit;
         }
     };
-    GrowArray<Clause*> held;
-    uint32_t heldCount = 0;
+    std::vector<HeldRun> runs;
+    std::vector<Clause*> held; // of the current batch
     GrowArray<uint8_t> units; // per variable: 1 a positive, 2 a negative unit was held
     Variable highest = 0;     // of the held clauses' variables
+    Clause* last = nullptr;   // held last
     auto hold = [&](Clause* c) {
         uint32_t length = c->size + 1;
         for (uint32_t i = 0; i < c->size; ++i) {
@@ -329,7 +330,12 @@ bool Solver::readQdimacs(std::FILE* stream) {
         highest = std::max(highest, var(key));
         addOccurrence(key, length);
         planWatch(c);
-        held[heldCount++] = c;
+        if (!runs.empty() && HeldRun::after(last) == c)
+            ++runs.back().count;
+        else
+            runs.push_back({c, 1});
+        last = c;
+        held.push_back(c);
         if (c->size > 0) return true;
         uint8_t& signs = units[var(key)];
         signs |= key > 0 ? 1 : 2;
@@ -374,7 +380,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
             batch.push_back(lit);
         }
         uint32_t n = uint32_t(ends.size());
-        uint32_t firstHeld = heldCount;
+        held.clear();
         for (uint32_t c = 0; c < n && c < placeAhead; ++c)
             place(c);
         for (uint32_t c = 0; c < n && !decided; ++c) {
@@ -387,17 +393,18 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 decided = true;
             ++read;
         }
-        countHeld(held.data + firstHeld, heldCount - firstHeld);
+        countHeld(held.data(), uint32_t(held.size()));
     }
     batch = {};
     ends = {};
+    held = {};
 
     // Counting in the index records grew the table up to the highest variable
     // held; it still does, since collection reads the table's capacity.
     if (highest) literalIndex[highest];
     sizeIndexLists();
-    bool inserted = insertHeld(held.data, heldCount);
-    held.resize(0);
+    bool inserted = insertHeld(runs);
+    runs = {};
     if (!inserted) return false;
     if (allUniversal) {
         refuteByInputClause();

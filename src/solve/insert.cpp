@@ -100,7 +100,7 @@ void Solver::reduceUniversals(Clause* clause) {
 // lines that a clause's insertion waits on are asked for well ahead: first
 // its literals' index records, counters and key list, then, once those are
 // there, the list blocks they point to and the head of its key list.
-bool Solver::insertHeld(Clause* const* held, uint32_t n) {
+bool Solver::insertHeld(const std::vector<HeldRun>& runs) {
     constexpr uint32_t recordsAhead = 24;
     constexpr uint32_t blocksAhead = 12;
     auto records = [this](const Clause* c) {
@@ -131,14 +131,34 @@ bool Solver::insertHeld(Clause* const* held, uint32_t n) {
             if (head) __builtin_prefetch(head, 1);
         }
     };
+    // The clauses from the one asked for the records to the one inserted,
+    // found by walking the runs; a clause is stepped over before it goes in.
+    constexpr uint32_t window = 32;
+    static_assert(window > recordsAhead && window > blocksAhead);
+    Clause* ahead[window];
+    uint32_t n = 0;
+    for (const HeldRun& run : runs)
+        n += run.count;
+    size_t run = 0;
+    uint32_t taken = 0; // of runs[run]
+    auto take = [&](uint32_t j) {
+        if (taken == runs[run].count) {
+            ++run;
+            taken = 0;
+        }
+        Clause* c = taken == 0 ? runs[run].first : HeldRun::after(ahead[(j - 1) % window]);
+        ++taken;
+        ahead[j % window] = c;
+        records(c);
+    };
     for (uint32_t j = 0; j < n && j < recordsAhead; ++j)
-        records(held[j]);
+        take(j);
     for (uint32_t j = 0; j < n && j < blocksAhead; ++j)
-        blocks(held[j]);
+        blocks(ahead[j % window]);
     for (uint32_t j = 0; j < n; ++j) {
-        if (j + recordsAhead < n) records(held[j + recordsAhead]);
-        if (j + blocksAhead < n) blocks(held[j + blocksAhead]);
-        if (!insertHeldClause(held[j])) return false;
+        if (j + recordsAhead < n) take(j + recordsAhead);
+        if (j + blocksAhead < n) blocks(ahead[(j + blocksAhead) % window]);
+        if (!insertHeldClause(ahead[j % window])) return false;
     }
     return true;
 }

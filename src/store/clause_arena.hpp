@@ -16,8 +16,11 @@ class ClauseArena {
     ClauseArena& operator=(const ClauseArena&) = delete;
     ~ClauseArena();
 
+    // What get(bytes) takes of a chunk: consecutive blocks of one chunk are neighbours.
+    static size_t blockBytes(size_t bytes) { return (bytes + alignment - 1) & ~(alignment - 1); }
+
     void* get(size_t bytes) {
-        bytes = (bytes + alignment - 1) & ~(alignment - 1);
+        bytes = blockBytes(bytes);
         if (size_t(end - next) < bytes && !addChunk(bytes)) return nullptr;
         last = next;
         next += bytes;

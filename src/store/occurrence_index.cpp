@@ -14,9 +14,9 @@
 // is listed anew under each literal it holds; the entries without the new bit
 // stay until it leaves, and cost a scan no more than a filter test. Watch
 // entries carry 64-bit filters, since forward subsumption scans watch lists
-// for every resolvent. The list blocks of loading time are cut from one area
-// per kind, sized from the whole input before any clause goes in; a list
-// that outgrows its block after loading moves to the heap.
+// for every resolvent. The list blocks of loading time are cut from one area,
+// sized from the whole input before any clause goes in; a list that outgrows
+// its block after loading moves to the heap.
 
 #include "store/prefetch.hpp"
 #include "store/solver.hpp"
@@ -86,7 +86,7 @@ void Solver::pushWatch(WatchList& list, Clause* c) {
     if (uint32_t full = list.capacity(); list.count == full) {
         uint32_t capacity = full ? 2 * full : 1;
         list.entries = static_cast<WatchEntry*>(grownBlock(
-            watchArena, list.entries, capacity * sizeof(WatchEntry), list.count * sizeof(WatchEntry)));
+            listArena, list.entries, capacity * sizeof(WatchEntry), list.count * sizeof(WatchEntry)));
     }
     list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key())};
     ++indexEntries;
@@ -265,36 +265,37 @@ void Solver::countHeld(Clause* const* held, uint32_t n) {
     }
 }
 
+// A literal's occurrence block and its watch block are cut side by side:
+// inserting a clause appends to the one and scans the other for most of its
+// literals, and then both are mostly in one line, or in neighbouring ones.
 void Solver::sizeIndexLists() {
-    size_t words = 0;
-    size_t entries = 0;
+    size_t bytes = 0;
     for (uint32_t v = 1; v < literalIndex.capacity; ++v) {
         VarState counted = varState.get(v);
         for (int side = 0; side < 2; ++side) {
             OccurrenceList& o = literalIndex.data[v].occurs[side];
             if (uint32_t stored = counted.count[side] - literalIndex.data[v].watches[side].live)
                 o.capacity = stored;
-            words += o.capacity;
-            if (uint32_t k = literalIndex.data[v].watches[side].count) entries += std::bit_ceil(k);
+            bytes += o.capacity * sizeof(uint64_t);
+            if (uint32_t k = literalIndex.data[v].watches[side].count)
+                bytes += std::bit_ceil(k) * sizeof(WatchEntry);
         }
     }
-    uint64_t* word = nullptr;
-    WatchEntry* entry = nullptr;
-    if (words) word = static_cast<uint64_t*>(listArena.get(words * sizeof(uint64_t)));
-    if (entries) entry = static_cast<WatchEntry*>(watchArena.get(entries * sizeof(WatchEntry)));
-    if ((words && !word) || (entries && !entry)) throw MemoryException{{"memory exhausted"}};
+    char* block = nullptr;
+    if (bytes) block = static_cast<char*>(listArena.get(bytes));
+    if (bytes && !block) throw MemoryException{{"memory exhausted"}};
     for (uint32_t v = 1; v < literalIndex.capacity; ++v) {
         for (int side = 0; side < 2; ++side) {
             OccurrenceList& o = literalIndex.data[v].occurs[side];
             if (o.capacity) {
-                o.words = word;
-                word += o.capacity;
+                o.words = reinterpret_cast<uint64_t*>(block);
+                block += o.capacity * sizeof(uint64_t);
             }
             // Pages of the table past the variables used are never written.
             WatchList& w = literalIndex.data[v].watches[side];
             if (w.count) {
-                w.entries = entry;
-                entry += std::bit_ceil(w.count);
+                w.entries = reinterpret_cast<WatchEntry*>(block);
+                block += std::bit_ceil(w.count) * sizeof(WatchEntry);
                 w.count = 0;
             }
             if (w.live) w.live = 0;

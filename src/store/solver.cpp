@@ -36,7 +36,7 @@ Solver::~Solver() {
         for (OccurrenceList& list : literalIndex.data[v].occurs)
             if (list.words && !listArena.owns(list.words)) std::free(list.words);
         for (WatchList& list : literalIndex.data[v].watches)
-            if (list.entries && !watchArena.owns(list.entries)) std::free(list.entries);
+            if (list.entries && !listArena.owns(list.entries)) std::free(list.entries);
     }
     for (uint32_t v = 0; v < implications.capacity; ++v) {
         std::free(implications.data[v].pos.entries);
@@ -136,15 +136,11 @@ void Solver::freeClause(Clause* clause) {
 // pure-literal pass, which then checks only the queued variables. Before the
 // first pass, which checks every position, there is nothing to note, and
 // loading skips reading the other sign's count.
-void Solver::addOccurrence(Literal lit, uint32_t length) {
-    Variable v = var(lit);
-    if ((pureScanned || skipValid) && occurrences(v) == 0) {
+void Solver::noteOccurring(Variable v) {
+    if (occurrences(v) == 0) {
         skipValid = false;
         queuePureCheck(v);
     }
-    VarState& o = varState[v];
-    ++o.count[lit < 0];
-    o.weight[lit < 0] += length;
 }
 
 void Solver::removeOccurrence(Literal lit, uint32_t length) {

@@ -192,6 +192,20 @@ struct CertificateFile {
     uint32_t gateOffset(uint32_t k) const { return k > indexBase ? gateAt.get(k - indexBase) : 0; }
 };
 
+// Input clauses held until all are read, in file order: runs of clauses cut
+// one after the other from the loading arena, so that loading does not fill a
+// table with a pointer per clause. A held clause is not changed before it is
+// inserted, so its size still leads to the next one.
+struct HeldRun {
+    Clause* first;
+    uint32_t count;
+
+    static Clause* after(Clause* c) {
+        char* next = reinterpret_cast<char*>(c) + ClauseArena::blockBytes(clauseBytes(c->size + 1));
+        return reinterpret_cast<Clause*>(next);
+    }
+};
+
 struct HybridInput; // hybrid/handover.cpp
 
 struct Solver {
@@ -243,8 +257,7 @@ struct Solver {
     const Clause* clashMarked = nullptr;         // the positive parent marked in clashMark
     ClausePool clausePool{false};
     ClauseArena inputArena; // clauses created while loading
-    ClauseArena listArena;  // index list blocks allocated while loading
-    ClauseArena watchArena; // the same for watch lists, whose blocks have other sizes
+    ClauseArena listArena;  // index list blocks allocated while loading, of both kinds
     bool consistent = true; // false once the formula is known to be false
     uint32_t forwardSubsumed = 0;
     uint32_t backwardSubsumed = 0;
@@ -318,7 +331,15 @@ struct Solver {
     Clause* newClause(uint32_t n, const Literal* stored, Literal key);
     void releaseClause(Clause*& clause);
     void freeClause(Clause* clause);
-    void addOccurrence(Literal lit, uint32_t length);
+    // Inline: loading counts every literal it reads here.
+    void addOccurrence(Literal lit, uint32_t length) {
+        Variable v = var(lit);
+        if (pureScanned || skipValid) noteOccurring(v);
+        VarState& o = varState[v];
+        ++o.count[lit < 0];
+        o.weight[lit < 0] += length;
+    }
+    void noteOccurring(Variable v);
     void removeOccurrence(Literal lit, uint32_t length);
     void queuePureCheck(Variable v);
     void removeClauseOccurrences(const Clause* clause, Literal key);
@@ -438,7 +459,7 @@ struct Solver {
 
     // Clause insertion and resolution, solve/insert.cpp.
     bool insertClause(Clause* clause, Literal key, bool tautologyPossible = true);
-    bool insertHeld(Clause* const* held, uint32_t n);
+    bool insertHeld(const std::vector<HeldRun>& runs);
     bool insertHeldClause(Clause* clause);
     Clause* resolve(const Clause* p, const Clause* n);
     void reduceUniversals(Clause* clause);
