@@ -59,38 +59,31 @@ uint32_t CertificateFile::nextIndex() {
     return ++lastIndex;
 }
 
-// With --qdo and no file the gates are only kept.
 void CertificateFile::defineAnd(uint32_t k, const Literal* operands, uint32_t count) {
+    defineGate(k, 'A', operands, count);
+}
+
+void CertificateFile::defineIte(uint32_t k, Literal c, Literal t, Literal e) {
+    Literal operands[] = {c, t, e};
+    defineGate(k, 'I', operands, 3);
+}
+
+// Only an AND gate, whose operand count varies, ends in " 0". With --qdo and
+// no file the gate is only kept.
+void CertificateFile::defineGate(uint32_t k, char kind, const Literal* operands, uint32_t count) {
     if (stream.is_open()) {
         lines += "E ";
         putNumber(k);
-        lines += " A";
+        lines += ' ';
+        lines += kind;
         for (uint32_t i = 0; i < count; ++i) {
             lines += ' ';
             putLiteral(operands[i]);
         }
-        lines += " 0";
+        if (kind == 'A') lines += " 0";
         endLine();
     }
-    if (keepGates) keepGate(k, 'A', operands, count);
-}
-
-void CertificateFile::defineIte(uint32_t k, Literal c, Literal t, Literal e) {
-    if (stream.is_open()) {
-        lines += "E ";
-        putNumber(k);
-        lines += " I ";
-        putLiteral(c);
-        lines += ' ';
-        putLiteral(t);
-        lines += ' ';
-        putLiteral(e);
-        endLine();
-    }
-    if (keepGates) {
-        Literal operands[] = {c, t, e};
-        keepGate(k, 'I', operands, 3);
-    }
+    if (keepGates) keepGate(k, kind, operands, count);
 }
 
 void CertificateFile::keepGate(uint32_t k, char kind, const Literal* operands, uint32_t count) {

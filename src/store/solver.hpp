@@ -176,6 +176,7 @@ struct CertificateFile {
     Literal shown(Literal x) const { return var(x) <= indexBase ? numbering->fileLiteral(x) : x; }
     void defineAnd(uint32_t k, const Literal* operands, uint32_t count);
     void defineIte(uint32_t k, Literal c, Literal t, Literal e);
+    void defineGate(uint32_t k, char kind, const Literal* operands, uint32_t count);
     void writeStep(uint32_t i, uint32_t a, uint32_t b);
     void writeValid(const std::vector<std::pair<uint32_t, Literal>>& pairs);
     void writeInvalid(uint32_t n);
