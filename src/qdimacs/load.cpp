@@ -40,36 +40,44 @@ bool Solver::finishLoad(bool result) {
 
 // The clause as it will be stored, with its id; or why there is none. An
 // all-universal clause decides the formula, but only once every clause before
-// it is in, so its refutation is written by the caller.
-Solver::Prepared Solver::prepareClause(uint32_t count, const Literal* literals, Clause*& prepared) {
+// it is in, so its refutation is written by the caller. The literals come
+// placed (sorted by position, each variable with its record) and are merged
+// where they are.
+Solver::Prepared Solver::prepareClause(uint32_t count, Literal* literals, Clause*& prepared) {
     if (count == 0) {
         std::cout << "Warning: ignoring empty clause in input." << std::endl;
         return Prepared::dropped;
     }
-    // Literals on one variable are neighbours, since they share a position;
-    // the merge compacts them in place.
-    literalBuffer.resize(count);
-    Literal* merged = literalBuffer.data;
-    uint32_t k = 0;
-    for (uint32_t i = 0; i < count; ++i) {
+    // Literals on one variable are neighbours, since they share a position.
+    uint32_t k = 1;
+    Variable previous = var(literals[0]);
+    for (uint32_t i = 1; i < count; ++i) {
         Literal lit = literals[i];
-        if (k > 0 && var(merged[k - 1]) == var(lit)) {
-            if (merged[k - 1] == lit) continue;
+        Variable v = var(lit);
+        if (v == previous) {
+            if (literals[k - 1] == lit) continue;
             ++nextClauseId;
             return Prepared::dropped;
         }
-        merged[k++] = lit;
+        literals[k++] = lit;
+        previous = v;
     }
     uint32_t full = k;
-    if (hybrid) keepInputClause(merged, full, nextClauseId);
-    while (k > 0 && !isExistential(var(merged[k - 1])))
+    if (hybrid) keepInputClause(literals, full, nextClauseId);
+    const VarState* states = varState.data;
+    while (k > 0 && !(states[var(literals[k - 1])].flags & 1))
         --k;
     if (k == 0) {
-        if (qdimacsOutput) refutedClause.assign(merged, merged + full);
+        if (qdimacsOutput) refutedClause.assign(literals, literals + full);
         return Prepared::allUniversal;
     }
-    prepared = newClause(k - 1, merged, merged[k - 1]);
-    prepared->id = nextClauseId++;
+    // The key, innermost, is the last literal and goes behind the stored ones.
+    Clause* c = allocateClause(k);
+    for (uint32_t i = 0; i < k; ++i)
+        c->literals[i] = literals[i];
+    c->size = k - 1;
+    c->id = nextClauseId++;
+    prepared = c;
     return Prepared::held;
 }
 

@@ -324,24 +324,33 @@ bool Solver::readQdimacs(std::FILE* stream) {
     // already decide the formula. The placing of a batch runs a few clauses
     // ahead of the preparing, and a formula decided within a batch keeps the
     // free variables those clauses numbered.
-    std::vector<Literal> batch;
-    std::vector<uint32_t> ends; // per clause of the batch: one past its last literal
-    auto start = [&](uint32_t c) { return c ? ends[c - 1] : 0u; };
+    constexpr uint32_t batchClauses = 256;
+    constexpr uint32_t placeAhead = 16;
+    std::vector<Literal> batch(1024); // the batch's literals, clause after clause; grows for long ones
+    uint32_t ends[batchClauses + 1];  // clause c of the batch is literals [ends[c], ends[c + 1])
+    ends[0] = 0;
+    // Every quantified variable's record was written with the prefix and a
+    // free one's is written here when it first occurs, so once a literal is
+    // placed its variable's record is inside the table.
     auto place = [&](uint32_t c) {
-        Literal* literals = batch.data() + start(c);
-        uint32_t k = ends[c] - start(c);
+        Literal* literals = batch.data() + ends[c];
+        uint32_t k = ends[c + 1] - ends[c];
         for (uint32_t i = 0; i < k; ++i) {
             Literal lit = literals[i];
             Variable v = var(lit);
-            if (reserved > 0 && flagsOf(v) == 0) {
+            uint32_t flags = flagsOf(v);
+            if (reserved > 0 && flags == 0) {
                 uint32_t p = freeCount++;
                 order[p] = v;
-                varFlag(v) = 2 * p + 1;
+                flags = 2 * p + 1;
+                varFlag(v) = flags;
                 ++existentialCount;
             }
-            uint32_t pos = position(v);
+            assert(v < varState.capacity);
+            uint32_t pos = flags >> 1;
+            const VarState* states = varState.data;
             uint32_t j = i;
-            for (; j > 0 && pos < position(var(literals[j - 1])); --j)
+            for (; j > 0 && pos < states[var(literals[j - 1])].flags >> 1; --j)
                 literals[j] = literals[j - 1];
             literals[j] = lit;
         }
@@ -374,51 +383,58 @@ bool Solver::readQdimacs(std::FILE* stream) {
         return signs != 3;
     };
 
-    constexpr uint32_t batchClauses = 256;
-    constexpr uint32_t placeAhead = 16;
+    // Literals up to this number need neither an error nor renumbering.
+    Variable plainVariables = std::min(lastVar, renumbering.above);
     uint32_t read = 0;
     bool decided = false;
     bool allUniversal = false;
     const char* problem = nullptr;
     while (read < m && !decided && !problem) {
-        batch.clear();
-        ends.clear();
-        while (ends.size() < batchClauses && read + ends.size() < m) {
+        uint32_t wanted = std::min(batchClauses, m - read);
+        uint32_t n = 0;
+        Literal* out = batch.data();
+        Literal* outEnd = out + batch.size();
+        // Reading a batch grows no table.
+        const VarState* states = varState.data;
+        uint32_t stateCount = varState.capacity;
+        while (n < wanted) {
             int64_t x = 0;
             Scanner::Token t = in.clauseNumber(x);
-            if (t == Scanner::Token::end) {
-                problem = "not enough clauses in file";
-                break;
-            }
-            if (t == Scanner::Token::notNumber) {
-                problem = "non-numeric token in clause";
+            if (t != Scanner::Token::number) {
+                problem = t == Scanner::Token::end ? "not enough clauses in file"
+                                                   : "non-numeric token in clause";
                 break;
             }
             if (x == 0) {
-                ends.push_back(uint32_t(batch.size()));
+                ends[++n] = uint32_t(out - batch.data());
                 continue;
             }
-            Variable v = var(Literal(x));
-            if (v > lastVar) {
-                problem = "variable in clause exceeds the header's variable count";
-                break;
-            }
             Literal lit = Literal(x);
-            if (v > renumbering.above) {
+            Variable v = var(lit);
+            if (v > plainVariables) {
+                if (v > lastVar) {
+                    problem = "variable in clause exceeds the header's variable count";
+                    break;
+                }
                 lit = renumberedLiteral(lit);
                 v = var(lit);
             }
-            if (v < varState.capacity) prefetchWhole(varState.data + v);
-            batch.push_back(lit);
+            if (v < stateCount) prefetchWhole(states + v);
+            if (out == outEnd) {
+                size_t used = size_t(out - batch.data());
+                batch.resize(2 * batch.size());
+                out = batch.data() + used;
+                outEnd = batch.data() + batch.size();
+            }
+            *out++ = lit;
         }
-        uint32_t n = uint32_t(ends.size());
         held.clear();
         for (uint32_t c = 0; c < n && c < placeAhead; ++c)
             place(c);
         for (uint32_t c = 0; c < n && !decided; ++c) {
             if (c + placeAhead < n) place(c + placeAhead);
             Clause* prepared = nullptr;
-            Prepared result = prepareClause(ends[c] - start(c), batch.data() + start(c), prepared);
+            Prepared result = prepareClause(ends[c + 1] - ends[c], batch.data() + ends[c], prepared);
             if (result == Prepared::allUniversal)
                 decided = allUniversal = true;
             else if (result == Prepared::held && !hold(prepared))
@@ -428,7 +444,6 @@ bool Solver::readQdimacs(std::FILE* stream) {
         countHeld(held.data(), uint32_t(held.size()));
     }
     batch = {};
-    ends = {};
     held = {};
 
     // Counting in the index records grew the table up to the highest variable

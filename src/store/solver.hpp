@@ -422,7 +422,7 @@ struct Solver {
                         const std::vector<std::pair<Variable, uint32_t>>& lateFlags);
     Literal renumberedLiteral(Literal lit);
     enum class Prepared { dropped, held, allUniversal };
-    Prepared prepareClause(uint32_t count, const Literal* literals, Clause*& prepared);
+    Prepared prepareClause(uint32_t count, Literal* literals, Clause*& prepared);
     void refuteByInputClause();
 
     // Formula writer, qdimacs/writer.cpp.
