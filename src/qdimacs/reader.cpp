@@ -360,17 +360,32 @@ bool Solver::readQdimacs(std::FILE* stream) {
     GrowArray<uint8_t> units; // per variable: 1 a positive, 2 a negative unit was held
     Variable highest = 0;     // of the held clauses' variables
     Clause* last = nullptr;   // held last
+    // A held clause's literals are counted in and its watch is planned in one
+    // pass. Nothing is checked for purity before loading is over, so counting
+    // needs no note, and placing gave every variable its record. The watch is
+    // the literal held by the fewest clauses read up to it, the key on a tie,
+    // as insertion would choose; no variable occurs twice in a clause, so a
+    // count is final for the clause once it is raised.
+    assert(!pureScanned && !skipValid);
     auto hold = [&](Clause* c) {
         uint32_t length = c->size + 1;
+        VarState* states = varState.data;
+        Literal fewestLiteral = 0;
+        uint32_t fewest = UINT32_MAX;
         for (uint32_t i = 0; i < c->size; ++i) {
             Literal lit = c->literals[i];
-            highest = std::max(highest, var(lit));
-            addOccurrence(lit, length);
+            Variable v = var(lit);
+            highest = std::max(highest, v);
+            uint32_t n = ++states[v].count[lit < 0];
+            states[v].weight[lit < 0] += length;
+            if (n < fewest) fewest = n, fewestLiteral = lit;
         }
         Literal key = c->key();
-        highest = std::max(highest, var(key));
-        addOccurrence(key, length);
-        planWatch(c);
+        Variable k = var(key);
+        highest = std::max(highest, k);
+        uint32_t n = ++states[k].count[key < 0];
+        states[k].weight[key < 0] += length;
+        c->watch = n <= fewest ? key : fewestLiteral;
         if (!runs.empty() && HeldRun::after(last) == c)
             ++runs.back().count;
         else

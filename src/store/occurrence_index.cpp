@@ -239,14 +239,12 @@ void Solver::collectGarbage() {
 // watch list's live field; the difference is its stored count, so a held
 // clause touches the index records of its key and its watch only. Each clause
 // is watched under its literal held by the fewest clauses read up to it, as
-// insertion would choose, and every list then gets a block of its final size,
-// all of them cut from one area: nothing is moved while the clauses go in, and
-// the blocks' addresses are known ahead of the insertion. A list keeps the
-// block after loading; its first growth copies it out.
-void Solver::planWatch(Clause* c) {
-    c->watch = fewestHeld(*this, c);
-}
-
+// insertion would choose (the reader plans it while counting), and every list
+// then gets a block of its final size, all of them cut from one area: nothing
+// is moved while the clauses go in, and the blocks' addresses are known ahead
+// of the insertion. A list keeps the block after loading; its first growth
+// copies it out.
+//
 // The records counted in are scattered, so a batch of held clauses is
 // counted with the records of the clauses a little ahead requested.
 void Solver::countHeld(Clause* const* held, uint32_t n) {

@@ -390,7 +390,6 @@ struct Solver {
     }
     void pushEntry(OccurrenceList& list, Clause* c, uint16_t filter = 0);
     void pushWatch(WatchList& list, Clause* c);
-    void planWatch(Clause* c);
     void countHeld(Clause* const* held, uint32_t n);
     void sizeIndexLists();
     void watchPlanned(Clause* c);
