@@ -122,36 +122,42 @@ class Scanner {
         const char* p = data + next;
         while (isBlank(static_cast<unsigned char>(*p)))
             ++p;
-        next = size_t(p - data);
         bool negative = *p == '-';
         const char* digits = p + negative;
         // The padding behind the data makes eight bytes readable at any
         // position up to the end; the 0 at the end is no digit.
         uint64_t word;
         std::memcpy(&word, digits, sizeof word);
-        uint64_t high = word & 0xF0F0F0F0F0F0F0F0u;
         // A digit's high nibble is 3, and adding 6 leaves it so. A carry out of
         // a byte comes only from a byte that is no digit, and only disturbs
-        // bytes behind it.
-        uint64_t notDigit = (high ^ 0x3030303030303030u) |
+        // bytes behind it. The top bit stops the count at seven digits.
+        uint64_t notDigit = ((word & 0xF0F0F0F0F0F0F0F0u) ^ 0x3030303030303030u) |
                             (((word + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) ^ 0x3030303030303030u);
-        if (notDigit) {
-            unsigned length = unsigned(std::countr_zero(notDigit)) / 8;
-            if (length > 0 && isBlank(int((word >> (8 * length)) & 0xFF))) {
-                // The digits, most significant first, moved to the word's top
-                // bytes: below them are zero digits. Then pairs, quadruples and
-                // the whole are summed as in a multiply-add tree.
-                uint64_t v = (word - 0x3030303030303030u) << (64 - 8 * length);
-                v = v * 10 + (v >> 8);
-                v = ((v & 0x000000FF000000FFu) * (100 + (uint64_t{1000000} << 32)) +
-                     ((v >> 16) & 0x000000FF000000FFu) * (1 + (uint64_t{10000} << 32))) >>
-                    32;
-                // The blank behind it is taken too.
-                next = size_t(digits + length + 1 - data);
-                value = negative ? -int64_t(v) : int64_t(v);
-                return Token::number;
-            }
-        }
+        unsigned length = unsigned(std::countr_zero(notDigit | uint64_t{1} << 63)) / 8;
+        if (length == 0 || !isBlank(static_cast<unsigned char>(digits[length])))
+            return longNumber(size_t(p - data), value);
+        // The digits, most significant first, moved to the word's top bytes:
+        // below them are zero digits. Then pairs, quadruples and the whole are
+        // summed as in a multiply-add tree.
+        uint64_t v = (word - 0x3030303030303030u) << ((64 - 8 * length) & 63);
+        v = v * 10 + (v >> 8);
+        v = ((v & 0x000000FF000000FFu) * (100 + (uint64_t{1000000} << 32)) +
+             ((v >> 16) & 0x000000FF000000FFu) * (1 + (uint64_t{10000} << 32))) >>
+            32;
+        // The blank behind it is taken too.
+        next = size_t(digits + length + 1 - data);
+        value = negative ? -int64_t(v) : int64_t(v);
+        return Token::number;
+    }
+
+  private:
+    // clauseNumber's other cases, from the token's start: up to ten digits a
+    // byte at a time, and anything else the general way.
+    [[gnu::noinline]] Token longNumber(size_t start, int64_t& value) {
+        const char* data = buffer.get();
+        next = start;
+        bool negative = data[start] == '-';
+        const char* digits = data + start + negative;
         const char* q = digits;
         uint64_t v = 0;
         while (q - digits < 10 && unsigned(*q - '0') < 10)
@@ -166,7 +172,6 @@ class Scanner {
         return number(value);
     }
 
-  private:
     static bool isBlank(int ch) { return ch == ' ' || unsigned(ch - '\t') <= unsigned('\r' - '\t'); }
 
     bool fill() {
