@@ -331,14 +331,15 @@ bool Solver::readQdimacs(std::FILE* stream) {
     // free variables those clauses numbered.
     constexpr uint32_t batchClauses = 256;
     constexpr uint32_t placeAhead = 16;
-    std::vector<Literal> batch(1024); // the batch's literals, clause after clause; grows for long ones
-    uint32_t ends[batchClauses + 1];  // clause c of the batch is literals [ends[c], ends[c + 1])
+    GrowArray<Literal> batch;        // the batch's literals, clause after clause
+    uint32_t ends[batchClauses + 1]; // clause c of the batch is literals [ends[c], ends[c + 1])
+    batch.resize(1024);
     ends[0] = 0;
     // Every quantified variable's record was written with the prefix and a
     // free one's is written here when it first occurs, so once a literal is
     // placed its variable's record is inside the table.
     auto place = [&](uint32_t c) {
-        Literal* literals = batch.data() + ends[c];
+        Literal* literals = batch.data + ends[c];
         uint32_t k = ends[c + 1] - ends[c];
         for (uint32_t i = 0; i < k; ++i) {
             Literal lit = literals[i];
@@ -412,9 +413,9 @@ bool Solver::readQdimacs(std::FILE* stream) {
     while (read < m && !decided && !problem) {
         uint32_t wanted = std::min(batchClauses, m - read);
         uint32_t n = 0;
-        Literal* out = batch.data();
-        Literal* outEnd = out + batch.size();
-        // Reading a batch grows no table.
+        Literal* out = batch.data;
+        Literal* outEnd = out + batch.capacity;
+        // Reading a batch grows none of the solver's tables.
         const VarState* states = varState.data;
         uint32_t stateCount = varState.capacity;
         while (n < wanted) {
@@ -426,7 +427,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 break;
             }
             if (x == 0) {
-                ends[++n] = uint32_t(out - batch.data());
+                ends[++n] = uint32_t(out - batch.data);
                 continue;
             }
             Literal lit = Literal(x);
@@ -441,10 +442,10 @@ bool Solver::readQdimacs(std::FILE* stream) {
             }
             if (v < stateCount) prefetchWhole(states + v);
             if (out == outEnd) {
-                size_t used = size_t(out - batch.data());
-                batch.resize(2 * batch.size());
-                out = batch.data() + used;
-                outEnd = batch.data() + batch.size();
+                uint32_t used = uint32_t(out - batch.data);
+                batch.at(used);
+                out = batch.data + used;
+                outEnd = batch.data + batch.capacity;
             }
             *out++ = lit;
         }
@@ -454,7 +455,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
         for (uint32_t c = 0; c < n && !decided; ++c) {
             if (c + placeAhead < n) place(c + placeAhead);
             Clause* prepared = nullptr;
-            Prepared result = prepareClause(ends[c + 1] - ends[c], batch.data() + ends[c], prepared);
+            Prepared result = prepareClause(ends[c + 1] - ends[c], batch.data + ends[c], prepared);
             if (result == Prepared::allUniversal)
                 decided = allUniversal = true;
             else if (result == Prepared::held && !hold(prepared))
@@ -463,7 +464,7 @@ bool Solver::readQdimacs(std::FILE* stream) {
         }
         countHeld(held.data(), uint32_t(held.size()));
     }
-    batch = {};
+    batch.resize(0);
     held = {};
 
     // Counting in the index records grew the table up to the highest variable
