@@ -164,7 +164,9 @@ bool Solver::insertHeld(const std::vector<HeldRun>& runs) {
 }
 
 // insertClause's loading branch, for a clause whose watch is planned and
-// whose literals were counted when it was read.
+// whose literals were counted when it was read. One pass over the literals
+// makes the tautology test and both filters, which the subsumption checks,
+// the lists and the watch then share.
 bool Solver::insertHeldClause(Clause* clause) {
     maybeCollectGarbage();
     Literal key = clause->key();
@@ -174,20 +176,30 @@ bool Solver::insertHeldClause(Clause* clause) {
         releaseClause(clause);
         return true;
     };
-    if (isTautology(clause)) return drop();
-    if (inputSubsumer(clause, key)) {
+    uint64_t watchBits = watchBit(key);
+    uint16_t literalBits = literalBit(key);
+    bool tautology = false;
+    for (uint32_t i = 0; i < size; ++i) {
+        Literal lit = clause->literals[i];
+        watchBits |= watchBit(lit);
+        literalBits |= literalBit(lit);
+        tautology |= i > 0 && lit == -clause->literals[i - 1];
+    }
+    assert(tautology == isTautology(clause));
+    if (tautology) return drop();
+    if (inputSubsumer(clause, key, watchBits)) {
         ++forwardSubsumed;
         return drop();
     }
-    backwardSubsumed += removeInputSubsumed(key, clause);
+    backwardSubsumed += removeInputSubsumed(key, clause, literalBits);
     if (copyInputClauses) {
         Clause* copy = newClause(size + 1, clause->literals);
         copy->id = clause->id;
         inputClauseCopies[clause->id] = copy;
     }
     linkClause(clause, key);
-    listStored(clause);
-    watchPlanned(clause);
+    listHeld(clause, literalBits);
+    watchPlanned(clause, watchBits);
     ++clauseCount;
-    return checkShortClause(clause, key);
+    return size > 1 || checkShortClause(clause, key);
 }
