@@ -108,7 +108,11 @@ bool Solver::insertHeld(const std::vector<HeldRun>& runs) {
             Variable v = var(c->literals[i]);
             prefetchLine(literalIndex.data + v);
         }
-        if (Variable k = var(c->key()); k < vars.capacity) __builtin_prefetch(vars.data + k, 1);
+        // A key record spans two lines for a quarter of the variables.
+        if (Variable k = var(c->key()); k < vars.capacity) {
+            __builtin_prefetch(vars.data + k, 1);
+            __builtin_prefetch(&vars.data[k].negCount, 1);
+        }
     };
     auto blocks = [this](const Clause* c) {
         const OccurrenceList* rarest = nullptr;
@@ -116,7 +120,11 @@ bool Solver::insertHeld(const std::vector<HeldRun>& runs) {
             Literal lit = c->literals[i];
             const LiteralIndex& x = literalIndex.data[var(lit)];
             const WatchList& w = x.watches[lit < 0];
-            if (w.count) __builtin_prefetch(w.entries);
+            // A list of a few entries often ends in the next line.
+            if (w.count) {
+                __builtin_prefetch(w.entries);
+                __builtin_prefetch(&w.entries[w.count - 1].filter);
+            }
             if (i == c->size) break;
             const OccurrenceList& o = x.occurs[lit < 0];
             __builtin_prefetch(o.words + o.count, 1);
@@ -128,7 +136,8 @@ bool Solver::insertHeld(const std::vector<HeldRun>& runs) {
         Literal key = c->key();
         if (Variable k = var(key); k < vars.capacity) {
             Clause* head = key > 0 ? vars.data[k].posHead : vars.data[k].negHead;
-            if (head) __builtin_prefetch(head, 1);
+            // Only its link back is written, which may lie in its second line.
+            if (head) __builtin_prefetch(&head->prev, 1);
         }
     };
     // The clauses from the one asked for the records to the one inserted,
@@ -164,7 +173,9 @@ bool Solver::insertHeld(const std::vector<HeldRun>& runs) {
 }
 
 // insertClause's loading branch, for a clause whose watch is planned and
-// whose literals were counted when it was read.
+// whose literals were counted when it was read. One pass over the literals
+// makes the tautology test and both filters, which the subsumption checks,
+// the lists and the watch then share.
 bool Solver::insertHeldClause(Clause* clause) {
     maybeCollectGarbage();
     Literal key = clause->key();
@@ -174,20 +185,30 @@ bool Solver::insertHeldClause(Clause* clause) {
         releaseClause(clause);
         return true;
     };
-    if (isTautology(clause)) return drop();
-    if (inputSubsumer(clause, key)) {
+    uint64_t watchBits = watchBit(key);
+    uint16_t literalBits = literalBit(key);
+    bool tautology = false;
+    for (uint32_t i = 0; i < size; ++i) {
+        Literal lit = clause->literals[i];
+        watchBits |= watchBit(lit);
+        literalBits |= literalBit(lit);
+        tautology |= i > 0 && lit == -clause->literals[i - 1];
+    }
+    assert(tautology == isTautology(clause));
+    if (tautology) return drop();
+    if (inputSubsumer(clause, key, watchBits)) {
         ++forwardSubsumed;
         return drop();
     }
-    backwardSubsumed += removeInputSubsumed(key, clause);
+    backwardSubsumed += removeInputSubsumed(key, clause, literalBits);
     if (copyInputClauses) {
         Clause* copy = newClause(size + 1, clause->literals);
         copy->id = clause->id;
         inputClauseCopies[clause->id] = copy;
     }
     linkClause(clause, key);
-    listStored(clause);
-    watchPlanned(clause);
+    listHeld(clause, literalBits);
+    watchPlanned(clause, watchBits);
     ++clauseCount;
-    return checkShortClause(clause, key);
+    return size > 1 || checkShortClause(clause, key);
 }

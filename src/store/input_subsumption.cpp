@@ -3,27 +3,37 @@
 // or reordered yet, so the literal filters kept in the index entries are
 // exact for every listed clause: a candidate whose filter does not fit is
 // rejected without reading the clause, which is what keeps loading from
-// waiting on memory for each candidate.
+// waiting on memory for each candidate. Loading computes each clause's
+// filters once and hands them to both checks.
 
 #include "store/solver.hpp"
 
+bool Solver::inputSubsumer(const Clause* c, Literal key) {
+    return inputSubsumer(c, key, watchFilter(c, key));
+}
+
 // A subsumer is watched under one of its literals, all of which c holds.
 // Keyed on a stored literal of c, it can only hold the literals before it.
-bool Solver::inputSubsumer(const Clause* c, Literal key) {
-    uint64_t filter = watchFilter(c, key);
-    for (uint32_t i = 0; i <= c->size; ++i) {
-        Literal lit = i < c->size ? c->literals[i] : key;
-        const WatchList& list = watchList(lit);
-        for (uint32_t j = 0; j < list.count; ++j) {
-            if (list.entries[j].filter & ~filter) continue;
-            const Clause* d = list.entries[j].clause;
+// Every literal of an input clause has its index record by now, so the table
+// is read without the growing access.
+bool Solver::inputSubsumer(const Clause* c, Literal key, uint64_t filter) {
+    const LiteralIndex* index = literalIndex.data;
+    uint32_t size = c->size;
+    for (uint32_t i = 0; i <= size; ++i) {
+        Literal lit = i < size ? c->literals[i] : key;
+        assert(var(lit) < literalIndex.capacity);
+        const WatchList& list = index[var(lit)].watches[lit < 0];
+        const WatchEntry* e = list.entries;
+        for (uint32_t j = 0, count = list.count; j < count; ++j) {
+            if (e[j].filter & ~filter) continue;
+            const Clause* d = e[j].clause;
             if (d->watch != lit || d->key() == 0) continue;
-            uint32_t n = c->size;
+            uint32_t n = size;
             if (d->key() != key) {
                 n = 0;
-                while (n < c->size && c->literals[n] != d->key())
+                while (n < size && c->literals[n] != d->key())
                     ++n;
-                if (n == c->size) continue;
+                if (n == size) continue;
             }
             if (literalsWithin(d, c, n)) return true;
         }
@@ -32,12 +42,24 @@ bool Solver::inputSubsumer(const Clause* c, Literal key) {
 }
 
 uint32_t Solver::removeInputSubsumed(Literal key, const Clause* c) {
+    return removeInputSubsumed(key, c, literalFilter(c, key));
+}
+
+uint32_t Solver::removeInputSubsumed(Literal key, const Clause* c, uint16_t filter) {
     if (c->size == 0) return removeSubsumed(key, c);
+    for (uint32_t i = 0; i < c->size; ++i)
+        assert(var(c->literals[i]) < literalIndex.capacity);
+    const LiteralIndex* index = literalIndex.data;
+    auto held = [index](Literal lit) { return index[var(lit)].occurs[lit < 0].count; };
     Literal rarest = c->literals[0];
-    for (uint32_t i = 1; i < c->size; ++i)
-        if (occursCount(c->literals[i]) < occursCount(rarest)) rarest = c->literals[i];
-    uint16_t filter = literalFilter(c, key);
-    const OccurrenceList& list = occursList(rarest);
+    uint32_t fewest = held(rarest);
+    for (uint32_t i = 1; i < c->size; ++i) {
+        if (uint32_t n = held(c->literals[i]); n < fewest) {
+            fewest = n;
+            rarest = c->literals[i];
+        }
+    }
+    const OccurrenceList& list = index[var(rarest)].occurs[rarest < 0];
     uint32_t count = 0;
     for (uint32_t j = 0; j < list.count; ++j) {
         if (filter & ~list.filter(j)) continue;

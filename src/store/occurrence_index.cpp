@@ -302,10 +302,32 @@ void Solver::sizeIndexLists() {
 }
 
 // A planned watch always has room: only the clause that planned it takes it.
-void Solver::watchPlanned(Clause* c) {
-    WatchList& list = watchList(c->watch);
+void Solver::watchPlanned(Clause* c, uint64_t filter) {
+    assert(filter == watchFilter(c, c->key()));
+    WatchList& list = literalIndex.data[var(c->watch)].watches[c->watch < 0];
     assert(list.entries);
-    list.entries[list.count++] = WatchEntry{c, watchFilter(c, c->key())};
+    list.entries[list.count++] = WatchEntry{c, filter};
     ++list.live;
     ++indexEntries;
+}
+
+// listStored for a held clause, whose filter is known. Its lists were sized
+// for every held clause that stores their literals, so an entry always fits;
+// only a list that was never sized would go through pushEntry.
+void Solver::listHeld(Clause* c, uint16_t filter) {
+    assert(filter == literalFilter(c, c->key()));
+    LiteralIndex* index = literalIndex.data;
+    uint64_t word = OccurrenceList::word(c, filter);
+    uint32_t added = 0;
+    for (uint32_t i = 0, size = c->size; i < size; ++i) {
+        Literal lit = c->literals[i];
+        OccurrenceList& list = index[var(lit)].occurs[lit < 0];
+        if (list.count == list.capacity) [[unlikely]] {
+            pushEntry(list, c, filter);
+            continue;
+        }
+        list.words[list.count++] = word;
+        ++added;
+    }
+    indexEntries += added;
 }

@@ -392,7 +392,8 @@ struct Solver {
     void pushWatch(WatchList& list, Clause* c);
     void countHeld(Clause* const* held, uint32_t n);
     void sizeIndexLists();
-    void watchPlanned(Clause* c);
+    void watchPlanned(Clause* c, uint64_t filter);
+    void listHeld(Clause* c, uint16_t filter);
     void* grownBlock(const ClauseArena& arena, void* old, size_t bytes, size_t used);
     void indexClause(Clause* c);
     // The old key of a re-keyed clause: its literals, and so its filter, stay.
@@ -410,7 +411,9 @@ struct Solver {
 
     // Subsumption checks of input clauses, store/input_subsumption.cpp.
     bool inputSubsumer(const Clause* c, Literal key);
+    bool inputSubsumer(const Clause* c, Literal key, uint64_t filter);
     uint32_t removeInputSubsumed(Literal key, const Clause* c);
+    uint32_t removeInputSubsumed(Literal key, const Clause* c, uint16_t filter);
 
     // Reading and loading, qdimacs/reader.cpp and qdimacs/load.cpp.
     bool load(const std::string& path);
