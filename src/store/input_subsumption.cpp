@@ -8,10 +8,6 @@
 
 #include "store/solver.hpp"
 
-bool Solver::inputSubsumer(const Clause* c, Literal key) {
-    return inputSubsumer(c, key, watchFilter(c, key));
-}
-
 // A subsumer is watched under one of its literals, all of which c holds.
 // Keyed on a stored literal of c, it can only hold the literals before it.
 // Every literal of an input clause has its index record by now, so the table
@@ -39,10 +35,6 @@ bool Solver::inputSubsumer(const Clause* c, Literal key, uint64_t filter) {
         }
     }
     return false;
-}
-
-uint32_t Solver::removeInputSubsumed(Literal key, const Clause* c) {
-    return removeInputSubsumed(key, c, literalFilter(c, key));
 }
 
 uint32_t Solver::removeInputSubsumed(Literal key, const Clause* c, uint16_t filter) {

@@ -410,9 +410,7 @@ struct Solver {
     void collectGarbage();
 
     // Subsumption checks of input clauses, store/input_subsumption.cpp.
-    bool inputSubsumer(const Clause* c, Literal key);
     bool inputSubsumer(const Clause* c, Literal key, uint64_t filter);
-    uint32_t removeInputSubsumed(Literal key, const Clause* c);
     uint32_t removeInputSubsumed(Literal key, const Clause* c, uint16_t filter);
 
     // Reading and loading, qdimacs/reader.cpp and qdimacs/load.cpp.

@@ -129,7 +129,7 @@ TEST(InputSubsumption, FindsTheSameClausesAfterACollectionCompactedTheLists) {
     s.collectGarbage();
     auto subsumed = [&](std::initializer_list<Literal> literals, Literal key) {
         Clause* c = makeClause(s, literals);
-        bool found = s.inputSubsumer(c, key);
+        bool found = s.inputSubsumer(c, key, Solver::watchFilter(c, key));
         s.releaseClause(c);
         return found;
     };
@@ -140,7 +140,7 @@ TEST(InputSubsumption, FindsTheSameClausesAfterACollectionCompactedTheLists) {
     EXPECT_FALSE(subsumed({1, 5}, 6));
 
     Clause* c = makeClause(s, {1});
-    EXPECT_EQ(s.removeInputSubsumed(6, c), 2u);
+    EXPECT_EQ(s.removeInputSubsumed(6, c, Solver::literalFilter(c, 6)), 2u);
     s.releaseClause(c);
     EXPECT_EQ(keyList(s, 6), Literals{});
     EXPECT_TRUE(storeIsConsistent(s));
