@@ -71,13 +71,8 @@ Solver::Prepared Solver::prepareClause(uint32_t count, Literal* literals, Clause
         if (qdimacsOutput) refutedClause.assign(literals, literals + full);
         return Prepared::allUniversal;
     }
-    // The key, innermost, is the last literal and goes behind the stored ones.
-    Clause* c = allocateClause(k);
-    for (uint32_t i = 0; i < k; ++i)
-        c->literals[i] = literals[i];
-    c->size = k - 1;
-    c->id = nextClauseId++;
-    prepared = c;
+    prepared = newClause(k - 1, literals, literals[k - 1]);
+    prepared->id = nextClauseId++;
     return Prepared::held;
 }
 

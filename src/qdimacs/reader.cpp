@@ -376,22 +376,19 @@ bool Solver::readQdimacs(std::FILE* stream) {
     auto hold = [&](Clause* c) {
         uint32_t length = c->size + 1;
         VarState* states = varState.data;
-        Literal fewestLiteral = 0;
-        uint32_t fewest = UINT32_MAX;
-        for (uint32_t i = 0; i < c->size; ++i) {
-            Literal lit = c->literals[i];
+        auto count = [&](Literal lit) {
             Variable v = var(lit);
             highest = std::max(highest, v);
-            uint32_t n = ++states[v].count[lit < 0];
             states[v].weight[lit < 0] += length;
-            if (n < fewest) fewest = n, fewestLiteral = lit;
-        }
+            return ++states[v].count[lit < 0];
+        };
+        Literal fewestLiteral = 0;
+        uint32_t fewest = UINT32_MAX;
+        for (uint32_t i = 0; i < c->size; ++i)
+            if (uint32_t n = count(c->literals[i]); n < fewest)
+                fewest = n, fewestLiteral = c->literals[i];
         Literal key = c->key();
-        Variable k = var(key);
-        highest = std::max(highest, k);
-        uint32_t n = ++states[k].count[key < 0];
-        states[k].weight[key < 0] += length;
-        c->watch = n <= fewest ? key : fewestLiteral;
+        c->watch = count(key) <= fewest ? key : fewestLiteral;
         if (!runs.empty() && HeldRun::after(last) == c)
             ++runs.back().count;
         else
