@@ -1,9 +1,8 @@
 // Chunks are kept sorted by address so that owns() is a binary search: it
 // runs on every release of a clause, also of clauses that never came from
-// here. They are mapped directly. Small pages serve the first megabytes: a
-// formula that fits there would pay for whole 2 MB pages it hardly touches.
-// Past that, loading fills the chunks densely and indexes them at random, and
-// large pages save the fault of every 4 KiB and most TLB misses.
+// here. They are mapped directly, in small pages: loading fills them densely
+// but once, and a fresh large page can cost more than all the faults it
+// saves (see store/grow_array.hpp).
 
 #include "store/clause_arena.hpp"
 
@@ -15,7 +14,6 @@
 namespace {
 
 constexpr size_t chunkAlign = size_t{2} << 20;
-constexpr size_t hugeBytes = size_t{16} << 20;
 
 } // namespace
 
@@ -28,10 +26,6 @@ bool ClauseArena::addChunk(size_t bytes) {
     size_t size = (std::max(bytes, chunkBytes) + chunkAlign - 1) & ~(chunkAlign - 1);
     void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) return false;
-    size_t held = size;
-    for (const Chunk& c : chunks)
-        held += size_t(c.end - c.begin);
-    if (held >= hugeBytes) madvise(mapped, size, MADV_HUGEPAGE);
     char* begin = static_cast<char*>(mapped);
     Chunk chunk{begin, begin + size};
     auto at = std::upper_bound(chunks.begin(), chunks.end(), begin,

@@ -13,9 +13,9 @@
 // A large table is mapped directly: its new part then comes as zero pages
 // that become resident only when touched, so a table sized for the highest
 // variable costs memory for the variables used, and growing it moves pages
-// instead of copying them. A table of many megabytes is indexed at random
-// over its whole range, so it asks for large pages: one fault and one TLB
-// entry then serve 2 MB instead of 4 KiB.
+// instead of copying them. Large pages are not asked for: on a virtual
+// machine that hands freed memory back to its host, a fresh 2 MB page costs
+// far more than the faults and TLB misses of small ones save.
 template <typename T> struct GrowArray {
     static_assert(std::is_trivially_copyable_v<T>, "GrowArray moves elements with realloc");
 
@@ -55,7 +55,6 @@ template <typename T> struct GrowArray {
 
   private:
     static constexpr size_t mapBytes = size_t{128} << 10;
-    static constexpr size_t hugeBytes = size_t{16} << 20;
 
     static size_t mappedBytes(uint32_t n) {
         size_t bytes = size_t{n} * sizeof(T);
@@ -92,12 +91,10 @@ template <typename T> struct GrowArray {
             void* grown = mremap(data, old, mapped, MREMAP_MAYMOVE);
             if (grown == MAP_FAILED) throw MemoryException{{"memory exhausted"}};
             data = static_cast<T*>(grown);
-            if (mapped >= hugeBytes && old < hugeBytes) madvise(data, mapped, MADV_HUGEPAGE);
         } else {
             void* fresh = mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
             if (fresh == MAP_FAILED) throw MemoryException{{"memory exhausted"}};
-            if (mapped >= hugeBytes) madvise(fresh, mapped, MADV_HUGEPAGE);
             if (capacity) std::memcpy(fresh, static_cast<void*>(data), size_t{capacity} * sizeof(T));
             std::free(data);
             data = static_cast<T*>(fresh);
