@@ -338,9 +338,14 @@ bool Solver::readQdimacs(std::FILE* stream) {
     // Every quantified variable's record was written with the prefix and a
     // free one's is written here when it first occurs, so once a literal is
     // placed its variable's record is inside the table.
+    // A long clause is sorted once its variables are numbered: inserting
+    // literal by literal costs the square of its length. Both sorts are
+    // stable, so the literals end in the same order.
+    constexpr uint32_t insertionLength = 32;
     auto place = [&](uint32_t c) {
         Literal* literals = batch.data + ends[c];
         uint32_t k = ends[c + 1] - ends[c];
+        bool inserting = k <= insertionLength;
         for (uint32_t i = 0; i < k; ++i) {
             Literal lit = literals[i];
             Variable v = var(lit);
@@ -353,12 +358,19 @@ bool Solver::readQdimacs(std::FILE* stream) {
                 ++existentialCount;
             }
             assert(v < varState.capacity);
+            if (!inserting) continue;
             uint32_t pos = flags >> 1;
             const VarState* states = varState.data;
             uint32_t j = i;
             for (; j > 0 && pos < states[var(literals[j - 1])].flags >> 1; --j)
                 literals[j] = literals[j - 1];
             literals[j] = lit;
+        }
+        if (!inserting) {
+            const VarState* states = varState.data;
+            std::stable_sort(literals, literals + k, [states](Literal a, Literal b) {
+                return states[var(a)].flags >> 1 < states[var(b)].flags >> 1;
+            });
         }
     };
     std::vector<HeldRun> runs;
