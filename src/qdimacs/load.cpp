@@ -64,8 +64,7 @@ Solver::Prepared Solver::prepareClause(uint32_t count, Literal* literals, Clause
     }
     uint32_t full = k;
     if (hybrid) keepInputClause(literals, full, nextClauseId);
-    const VarState* states = varState.data;
-    while (k > 0 && !(states[var(literals[k - 1])].flags & 1))
+    while (k > 0 && !isExistential(var(literals[k - 1])))
         --k;
     if (k == 0) {
         if (qdimacsOutput) refutedClause.assign(literals, literals + full);

@@ -196,15 +196,10 @@ class Scanner {
 
 // Tables of records are indexed at random while loading; a record may
 // straddle two cache lines, and both are asked for.
-template <typename T> void prefetchWhole(const T* record, int write = 0) {
+template <typename T> void prefetchWhole(const T* record) {
     const char* first = reinterpret_cast<const char*>(record);
-    if (write) {
-        __builtin_prefetch(first, 1);
-        __builtin_prefetch(first + sizeof(T) - 1, 1);
-    } else {
-        __builtin_prefetch(first);
-        __builtin_prefetch(first + sizeof(T) - 1);
-    }
+    __builtin_prefetch(first);
+    __builtin_prefetch(first + sizeof(T) - 1);
 }
 
 [[noreturn]] void formatError(const char* message) {

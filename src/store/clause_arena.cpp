@@ -11,19 +11,13 @@
 #include <cstdlib>
 #include <sys/mman.h>
 
-namespace {
-
-constexpr size_t chunkAlign = size_t{2} << 20;
-
-} // namespace
-
 ClauseArena::~ClauseArena() {
     for (const Chunk& c : chunks)
         munmap(c.begin, size_t(c.end - c.begin));
 }
 
 bool ClauseArena::addChunk(size_t bytes) {
-    size_t size = (std::max(bytes, chunkBytes) + chunkAlign - 1) & ~(chunkAlign - 1);
+    size_t size = std::max(bytes, chunkBytes);
     void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) return false;
     char* begin = static_cast<char*>(mapped);
